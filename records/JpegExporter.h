@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// Writes pictures as baseline JFIF files.
+class JpegExporter {
+public:
+    int Quality = 90; // 0..100
+    // Writes atomically; false when the file could not be written.
+    bool SaveToFile(const QImage& pic, const QString& path) const;
+};

@@ -1,0 +1,251 @@
+#include "SqlFileDatabase.h"
+
+#include "DatabaseRecord.h"
+#include "RecordSet.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+namespace {
+
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+constexpr int kBusyTimeoutMs = 5000;
+
+} // namespace
+
+void SqlFileDatabase::Closer::operator()(sqlite3* db) const {
+    sqlite3_close_v2(db);
+}
+
+SqlFileDatabase::SqlFileDatabase() = default;
+SqlFileDatabase::~SqlFileDatabase() = default;
+
+QString SqlFileDatabase::DateToText(const QDateTime& date) {
+    return date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QDateTime SqlFileDatabase::DateFromText(const QString& text) {
+    QDateTime d = QDateTime::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!d.isValid()) d = QDateTime::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd"));
+    if (!d.isValid()) d = QDateTime::fromString(text.trimmed(), Qt::ISODate);
+    return d;
+}
+
+bool SqlFileDatabase::Open(int flags) {
+    mDb.reset();
+    mLastError.clear();
+    if (DatabaseFile.isEmpty()) return false;
+    sqlite3* raw = nullptr;
+    const QByteArray path = QFile::encodeName(DatabaseFile);
+    const int rc = sqlite3_open_v2(path.constData(), &raw, flags, nullptr);
+    std::unique_ptr<sqlite3, Closer> db(raw);
+    if (rc != SQLITE_OK) {
+        mLastError = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("out of memory");
+        return false;
+    }
+    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(raw, 1);
+    mDb = std::move(db);
+    // Reading the schema is what reveals a file that is no database.
+    if (!Exec(QStringLiteral("select count(*) from sqlite_master"), {})) {
+        mDb.reset();
+        return false;
+    }
+    Exec(QStringLiteral("PRAGMA synchronous = FULL"), {});
+    return true;
+}
+
+bool SqlFileDatabase::Connect() {
+    if (DatabaseFile.isEmpty() || !QFileInfo(DatabaseFile).isFile()) return false;
+    return Open(SQLITE_OPEN_READWRITE);
+}
+
+bool SqlFileDatabase::CreateDatabaseFile() {
+    if (DatabaseFile.isEmpty() || QFileInfo::exists(DatabaseFile)) return false;
+    if (!Open(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) return false;
+    return QFileInfo(DatabaseFile).isFile();
+}
+
+namespace {
+
+bool Bind(sqlite3_stmt* stmt, int index, const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::UnknownType:
+        return sqlite3_bind_null(stmt, index) == SQLITE_OK;
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        if (bytes.isNull()) return sqlite3_bind_null(stmt, index) == SQLITE_OK;
+        return sqlite3_bind_blob64(stmt, index, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()),
+                                   SQLITE_TRANSIENT) == SQLITE_OK;
+    }
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        return sqlite3_bind_int64(stmt, index, value.toLongLong()) == SQLITE_OK;
+    case QMetaType::Double:
+        return sqlite3_bind_double(stmt, index, value.toDouble()) == SQLITE_OK;
+    case QMetaType::QDateTime: {
+        const QByteArray text = SqlFileDatabase::DateToText(value.toDateTime()).toUtf8();
+        return sqlite3_bind_text64(stmt, index, text.constData(), static_cast<sqlite3_uint64>(text.size()),
+                                   SQLITE_TRANSIENT, SQLITE_UTF8) == SQLITE_OK;
+    }
+    default: {
+        const QByteArray text = value.toString().toUtf8();
+        return sqlite3_bind_text64(stmt, index, text.constData(), static_cast<sqlite3_uint64>(text.size()),
+                                   SQLITE_TRANSIENT, SQLITE_UTF8) == SQLITE_OK;
+    }
+    }
+}
+
+QVariant ColumnValue(sqlite3_stmt* stmt, int column) {
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt, column));
+    case SQLITE_BLOB: {
+        const void* data = sqlite3_column_blob(stmt, column);
+        const int size = sqlite3_column_bytes(stmt, column);
+        return QVariant(QByteArray(static_cast<const char*>(data), size));
+    }
+    case SQLITE_TEXT: {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        const int size = sqlite3_column_bytes(stmt, column);
+        return QVariant(QString::fromUtf8(data, size));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+} // namespace
+
+bool SqlFileDatabase::Exec(const QString& statement, const QVariantList& params) {
+    if (!mDb) {
+        mLastError = QStringLiteral("not connected");
+        return false;
+    }
+    mLastError.clear();
+    const QByteArray sql = statement.toUtf8();
+    const char* tail = sql.constData();
+    const char* end = tail + sql.size();
+    int paramIndex = 0;
+    while (tail < end) {
+        sqlite3_stmt* raw = nullptr;
+        const char* next = nullptr;
+        if (sqlite3_prepare_v2(mDb.get(), tail, static_cast<int>(end - tail), &raw, &next) != SQLITE_OK) {
+            mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+            return false;
+        }
+        Statement stmt(raw);
+        tail = next;
+        if (!stmt) continue; // blank or comment
+        const int count = sqlite3_bind_parameter_count(raw);
+        for (int i = 1; i <= count; ++i) {
+            if (paramIndex < params.size() && !Bind(raw, i, params[paramIndex++])) {
+                mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+                return false;
+            }
+        }
+        int rc;
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SqlFileDatabase::SQLExecute(const QString& statement, const QVariantList& params) {
+    return Exec(statement, params);
+}
+
+std::unique_ptr<RecordSet> SqlFileDatabase::SQLSelect(const QString& statement, const QVariantList& params) {
+    if (!mDb) {
+        mLastError = QStringLiteral("not connected");
+        return nullptr;
+    }
+    mLastError.clear();
+    std::unique_ptr<RecordSet> set(new RecordSet(this));
+
+    // A select from one table also fetches each row's rowid, so Edit/Update can write the row back.
+    static const QRegularExpression oneTable(
+        QStringLiteral(R"(^\s*select\s+(.+?)\s+from\s+([A-Za-z_][A-Za-z0-9_]*)(\s+where\s+.*|\s*)$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    QString sql = statement;
+    bool withRowId = false;
+    const auto match = oneTable.match(statement);
+    if (match.hasMatch() && !match.captured(1).contains(QLatin1Char('('))) {
+        set->mTable = match.captured(2);
+        sql = QStringLiteral("select rowid, %1 from %2%3").arg(match.captured(1), match.captured(2), match.captured(3));
+        withRowId = true;
+    }
+
+    const QByteArray utf8 = sql.toUtf8();
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(mDb.get(), utf8.constData(), static_cast<int>(utf8.size()), &raw, nullptr) != SQLITE_OK ||
+        raw == nullptr) {
+        mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+        return nullptr;
+    }
+    Statement stmt(raw);
+    const int count = sqlite3_bind_parameter_count(raw);
+    for (int i = 1; i <= count && i <= params.size(); ++i) {
+        if (!Bind(raw, i, params[i - 1])) {
+            mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+            return nullptr;
+        }
+    }
+    const int first = withRowId ? 1 : 0;
+    const int columns = sqlite3_column_count(raw);
+    for (int c = first; c < columns; ++c)
+        set->mColumns << QString::fromUtf8(sqlite3_column_name(raw, c));
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        std::vector<QVariant> row;
+        row.reserve(static_cast<size_t>(columns - first));
+        for (int c = first; c < columns; ++c) row.push_back(ColumnValue(raw, c));
+        set->mRows.push_back(std::move(row));
+        if (withRowId) set->mRowIds.push_back(sqlite3_column_int64(raw, 0));
+    }
+    if (rc != SQLITE_DONE) {
+        mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+        return nullptr;
+    }
+    return set;
+}
+
+bool SqlFileDatabase::InsertRecord(const QString& table, const DatabaseRecord& record) {
+    static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    if (!identifier.match(table).hasMatch()) return false;
+    QStringList names, marks;
+    QVariantList values;
+    for (const auto& [name, value] : record.Columns()) {
+        if (!identifier.match(name).hasMatch()) return false;
+        names << name;
+        marks << QStringLiteral("?");
+        values << value;
+    }
+    const QString sql = names.isEmpty()
+                            ? QStringLiteral("insert into %1 default values").arg(table)
+                            : QStringLiteral("insert into %1 (%2) values (%3)")
+                                  .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    return Exec(sql, values);
+}
+
+void SqlFileDatabase::Commit() {
+    // Statements run in autocommit mode; only an explicitly opened transaction needs ending.
+    if (mDb && sqlite3_get_autocommit(mDb.get()) == 0) Exec(QStringLiteral("COMMIT"), {});
+}
+
+int SqlFileDatabase::LastRowID() const {
+    return mDb ? static_cast<int>(sqlite3_last_insert_rowid(mDb.get())) : 0;
+}

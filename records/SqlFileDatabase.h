@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+struct sqlite3;
+class RecordSet;
+class DatabaseRecord;
+
+// One SQLite file. Values always travel as bound parameters; nothing is spliced into SQL.
+// Every statement runs in autocommit mode with synchronous FULL, so a change is on disk
+// by the time Commit returns.
+class SqlFileDatabase {
+public:
+    SqlFileDatabase();
+    ~SqlFileDatabase();
+    SqlFileDatabase(const SqlFileDatabase&) = delete;
+    SqlFileDatabase& operator=(const SqlFileDatabase&) = delete;
+
+    QString DatabaseFile; // path of the database file
+
+    // Opens an existing file; true only when it opened and really is a database.
+    bool Connect();
+    // Creates a new file (failing when one exists already) and opens it.
+    bool CreateDatabaseFile();
+    bool IsConnected() const { return mDb != nullptr; }
+
+    // Runs a statement that returns no rows; false when it failed.
+    bool SQLExecute(const QString& statement, const QVariantList& params = {});
+    // Runs a select; null when the statement failed.
+    std::unique_ptr<RecordSet> SQLSelect(const QString& statement, const QVariantList& params = {});
+    bool InsertRecord(const QString& table, const DatabaseRecord& record);
+    void Commit();
+    int LastRowID() const;
+
+    bool Error() const { return !mLastError.isEmpty(); }
+    QString ErrorMessage() const { return mLastError; }
+
+    // Dates are kept as local time text "YYYY-MM-DD HH:MM:SS".
+    static QString DateToText(const QDateTime& date);
+    static QDateTime DateFromText(const QString& text);
+
+    sqlite3* Handle() const { return mDb.get(); }
+
+private:
+    bool Open(int flags);
+    bool Exec(const QString& statement, const QVariantList& params);
+
+    struct Closer {
+        void operator()(sqlite3* db) const;
+    };
+    std::unique_ptr<sqlite3, Closer> mDb;
+    QString mLastError;
+
+    friend class RecordSet;
+};

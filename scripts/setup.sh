@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need (only what is missing), then configures and builds.
+# Usage: scripts/setup.sh [build-dir] [cmake build type]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ cmake ninja-build qt6-base-dev qt6-image-formats-plugins libsqlite3-dev libgtest-dev
+          libbenchmark-dev fonts-dejavu-core xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo_cmd apt-get update -qq
+  $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build="${1:-build}"
+type="${2:-RelWithDebInfo}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="$type"
+cmake --build "$build" --parallel "$(nproc)"

@@ -1,0 +1,198 @@
+#include "App.h"
+#include "DataStore.h"
+#include "MenuDispatcher.h"
+#include "QtPrinters.h"
+#include "RecordSet.h"
+#include "ScriptedDesktop.h"
+#include "SqlFileDatabase.h"
+#include "XdgSandbox.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <stdexcept>
+
+namespace {
+
+int gArgc = 1;
+char gArg0[] = "kestrine-test";
+char* gArgv[] = {gArg0, nullptr};
+
+struct StartupTest : ::testing::Test {
+    XdgSandbox sandbox;
+    std::unique_ptr<App> app;
+    ScriptedDesktop* desktop = nullptr;
+    void SetUp() override {
+        app = std::make_unique<App>(gArgc, gArgv);
+        desktop = &ScriptedDesktop::InstallNew();
+    }
+    void TearDown() override {
+        app.reset();
+        Desktop::Install(nullptr);
+    }
+    QString DataFile() const { return sandbox.AppFolder() + QStringLiteral("/DataFile"); }
+    void Restart() {
+        app.reset();
+        app = std::make_unique<App>(gArgc, gArgv);
+    }
+};
+
+QStringList SchemaOf(SqlFileDatabase& db) {
+    QStringList sql;
+    auto rs = db.SQLSelect(QStringLiteral("select sql from sqlite_master"));
+    for (; rs && !rs->Eof(); rs->MoveNext()) sql << rs->Field(QStringLiteral("sql")).StringValue();
+    return sql;
+}
+
+TEST_F(StartupTest, FirstStartCreatesTheFolderAndSchemaSecondStartOpensIt) {
+    app->Event_Open();
+    EXPECT_FALSE(app->QuitRequested());
+    EXPECT_TRUE(desktop->messages.isEmpty());
+    EXPECT_EQ(app->AppFolder(), sandbox.AppFolder());
+    ASSERT_TRUE(QFileInfo(DataFile()).isFile());
+    ASSERT_TRUE(app->db());
+    // SQLite keeps the statements as written, apart from upper-casing "CREATE TABLE".
+    EXPECT_EQ(SchemaOf(*app->db()).join('\n').toLower(),
+              QStringList({QStringLiteral("create table passportdata (rowid integer primary key, name varchar, "
+                                          "creationdate timestamp, passportpicture binary, previewpicture binary, "
+                                          "passportformat varchar, restoreinfo varchar)"),
+                           QStringLiteral("CREATE TABLE preferences ( prefname VARCHAR, prefvalue VARCHAR )")})
+                  .join('\n')
+                  .toLower());
+    auto rows = app->db()->SQLSelect(QStringLiteral("select rowid from passportdata"));
+    ASSERT_TRUE(rows);
+    EXPECT_TRUE(rows->Eof());
+    EXPECT_EQ(QDir(sandbox.AppFolder()).entryList(QDir::Files), QStringList({QStringLiteral("DataFile")}));
+
+    app->db()->SQLExecute(QStringLiteral("insert into passportdata (name) values ('kept')"));
+    Restart();
+    app->Event_Open();
+    ASSERT_TRUE(app->db());
+    EXPECT_EQ(SchemaOf(*app->db()).size(), 2);
+    auto kept = app->db()->SQLSelect(QStringLiteral("select name from passportdata"));
+    ASSERT_TRUE(kept && !kept->Eof());
+    EXPECT_EQ(kept->Field(QStringLiteral("name")).StringValue(), QStringLiteral("kept"));
+}
+
+TEST_F(StartupTest, ADataFileThatIsNoDatabaseIsReportedAndLeftUntouched) {
+    QDir().mkpath(sandbox.AppFolder());
+    QFile f(DataFile());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    const QByteArray text = QByteArray("not a database, just text\n").repeated(160);
+    f.write(text);
+    f.close();
+
+    app->Event_Open();
+    ASSERT_EQ(desktop->messages.size(), 1);
+    EXPECT_EQ(desktop->messages[0], QStringLiteral("Data file at ") + QFileInfo(DataFile()).absoluteFilePath() +
+                                        QStringLiteral(" appears corrupt.  Try deleting file and restarting app."));
+    EXPECT_TRUE(app->QuitRequested());
+    EXPECT_EQ(app->QuitCode(), 0);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), text);
+    EXPECT_EQ(QDir(sandbox.AppFolder()).entryList(QDir::Files), QStringList({QStringLiteral("DataFile")}));
+}
+
+TEST_F(StartupTest, AFolderThatCannotBeWrittenIsReported) {
+    if (geteuid() == 0) {
+        // root writes anywhere: make the data folder a plain file instead, so nothing can go in it
+        QDir().mkpath(sandbox.DataHome());
+        QFile blocker(sandbox.AppFolder());
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+    } else {
+        QDir().mkpath(sandbox.AppFolder());
+        QFile::setPermissions(sandbox.AppFolder(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    app->Event_Open();
+    ASSERT_EQ(desktop->messages.size(), 1);
+    EXPECT_EQ(desktop->messages[0],
+              QStringLiteral("Unable to create data file at ") + QFileInfo(DataFile()).absoluteFilePath() +
+                  QStringLiteral(" Please check that the file isn't locked and permissions are correct and "
+                                 "restart app."));
+    EXPECT_TRUE(app->QuitRequested());
+    EXPECT_EQ(app->QuitCode(), 0);
+    QFile::setPermissions(sandbox.AppFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ExeOwner);
+}
+
+int gStatements = 0;
+int CountStatement(unsigned, void*, void*, void*) {
+    ++gStatements;
+    return 0;
+}
+
+TEST_F(StartupTest, VacuumRunsOnceAtCloseOnlyAfterDeletions) {
+    app->Event_Open();
+    ASSERT_TRUE(app->db());
+    sqlite3_trace_v2(app->db()->Handle(), SQLITE_TRACE_STMT, CountStatement, nullptr);
+    gStatements = 0;
+    app->Event_Close();
+    EXPECT_EQ(gStatements, 0);
+
+    Restart();
+    app->Event_Open();
+    ASSERT_TRUE(app->db());
+    QStringList seen;
+    sqlite3_trace_v2(
+        app->db()->Handle(), SQLITE_TRACE_STMT,
+        [](unsigned, void* ctx, void* stmt, void*) {
+            static_cast<QStringList*>(ctx)->append(QString::fromUtf8(sqlite3_sql(static_cast<sqlite3_stmt*>(stmt))));
+            return 0;
+        },
+        &seen);
+    app->SetRecordsWasDeleted(true);
+    app->Event_Close();
+    app->Event_Close();
+    EXPECT_EQ(seen, QStringList({QStringLiteral("Vacuum")}));
+}
+
+TEST_F(StartupTest, ApplicationMenuHandlersAnswerAsTheyShould) {
+    EXPECT_FALSE(app->_HelpAbout_Action());
+    EXPECT_TRUE(app->_EditPreferences_Action());
+    EXPECT_TRUE(app->_HelpHelp_Action());
+    EXPECT_TRUE(app->_HelpWebsite_Action());
+    ASSERT_EQ(desktop->urls.size(), 2);
+    EXPECT_TRUE(desktop->urls[0].toString().endsWith(QStringLiteral("help.html")));
+    EXPECT_TRUE(desktop->urls[1].toString().endsWith(QStringLiteral("purchase.html")));
+    EXPECT_TRUE(MenuDispatcher::Instance().Dispatch(QStringLiteral("HelpHelp")));
+    EXPECT_EQ(desktop->urls.size(), 3);
+}
+
+TEST_F(StartupTest, AnExceptionInAnEventHandlerLeavesTheApplicationRunningSilently) {
+    bool after = false;
+    QTimer::singleShot(0, app.get(), [] { throw std::runtime_error("handler failed"); });
+    QTimer::singleShot(0, app.get(), [&] {
+        after = true;
+        app->quit();
+    });
+    app->exec();
+    EXPECT_TRUE(after);
+    EXPECT_TRUE(desktop->messages.isEmpty());
+    app->Event_Activate(); // no main window: nothing happens
+}
+
+TEST(StartupBinaryTest, TheProgramCreatesItsDataFileWithinTwoSeconds) {
+    XdgSandbox sandbox;
+    QProcess proc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    proc.setProcessEnvironment(env);
+    proc.start(QStringLiteral(KESTRINE_BINARY), {});
+    ASSERT_TRUE(proc.waitForStarted(5000));
+    const QString dataFile = sandbox.AppFolder() + QStringLiteral("/DataFile");
+    QElapsedTimer clock;
+    clock.start();
+    bool found = false;
+    while (clock.elapsed() < 2000 && !(found = QFileInfo(dataFile).isFile())) proc.waitForFinished(20);
+    proc.kill();
+    proc.waitForFinished(5000);
+    EXPECT_TRUE(found);
+}
+
+} // namespace
