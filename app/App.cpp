@@ -1,12 +1,16 @@
 #include "App.h"
 
+#include "AboutWindow.h"
 #include "DataStore.h"
 #include "Desktop.h"
 #include "Guard.h"
+#include "MenuBar1.h"
 #include "MenuDispatcher.h"
 #include "NilObjectException.h"
+#include "Prefs.h"
 #include "Site.h"
 #include "SqlFileDatabase.h"
+#include "winPrefs.h"
 
 #include <QDir>
 #include <QMainWindow>
@@ -24,6 +28,7 @@ App::App(int& argc, char** argv) : QApplication(argc, argv) {
     // The main window's close handler decides when the application ends.
     setQuitOnLastWindowClosed(false);
     connect(this, &QCoreApplication::aboutToQuit, this, [this] { Guard([this] { Event_Close(); }); });
+    MenuBar1();
     AddMenuHandlers();
 }
 
@@ -35,6 +40,13 @@ App::~App() {
     store.db.reset();
     store.AppFolder.clear();
     store.RecordsWasDeleted = false;
+}
+
+QAction* FileQuit() {
+    QMenuBar* bar = MenuDispatcher::Instance().MenuBar();
+    Must(bar);
+    QAction* item = MenuDispatcher::Instance().Item(QStringLiteral("FileQuit"));
+    return &Must(item);
 }
 
 App& App::Instance() {
@@ -91,6 +103,7 @@ bool App::Event_UnhandledException() {
 }
 
 bool App::_HelpAbout_Action() {
+    AboutWindow::Instance()->Show();
     return false;
 }
 
@@ -100,6 +113,7 @@ bool App::_HelpHelp_Action() {
 }
 
 bool App::_EditPreferences_Action() {
+    winPrefs::Instance()->Show();
     return true;
 }
 
@@ -154,8 +168,12 @@ void App::InitDatabase() {
     Quit(0);
 }
 
-void App::LoadPreferences() {}
+void App::LoadPreferences() {
+    Prefs::LoadPrefs(QStringLiteral("Kestrine"));
+}
 
-void App::SavePreferences() {}
+void App::SavePreferences() {
+    Prefs::SavePrefs();
+}
 
 void App::CreateMainWindow() {}

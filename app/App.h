@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <QMainWindow>
+class QAction;
 class SqlFileDatabase;
 
 // The application object: owns the data folder, the photo database and the main window.
@@ -52,3 +53,6 @@ private:
     int mQuitCode = 0;
     bool mClosed = false;
 };
+
+// The menu bar's Quit item; raises NilObjectException when there is no menu bar or no such item.
+QAction* FileQuit();

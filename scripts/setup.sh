@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build qt6-base-dev qt6-image-formats-plugins libsqlite3-dev libgtest-dev
-          libbenchmark-dev fonts-dejavu-core xvfb xauth)
+          libbenchmark-dev fonts-dejavu-core xvfb xauth poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

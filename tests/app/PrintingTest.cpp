@@ -1,0 +1,415 @@
+#include "App.h"
+#include "NilObjectException.h"
+#include "PassportPhotoInfo.h"
+#include "PhotoPrinting.h"
+#include "Prefs.h"
+#include "PrinterSetupString.h"
+#include "QtPrinters.h"
+#include "ScriptedDesktop.h"
+#include "XdgSandbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace PhotoPrinting;
+
+int gArgc = 1;
+char gArg0[] = "kestrine-test";
+char* gArgv[] = {gArg0, nullptr};
+
+struct PrintingTest : ::testing::Test {
+    XdgSandbox sandbox;
+    std::unique_ptr<App> app;
+    ScriptedDesktop* desktop = nullptr;
+    QTemporaryDir dir;
+    void SetUp() override {
+        app = std::make_unique<App>(gArgc, gArgv);
+        desktop = &ScriptedDesktop::InstallNew();
+        Prefs::Reset();
+    }
+    void TearDown() override {
+        Desktop::Install(nullptr);
+        Prefs::Reset();
+        app.reset();
+    }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+};
+
+QImage Solid(int w, int h, QRgb colour) {
+    QImage pic(w, h, QImage::Format_RGB32);
+    pic.fill(colour);
+    return pic;
+}
+
+QImage WhitePage(QSize size) {
+    QImage page(size, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    return page;
+}
+
+std::unique_ptr<PassportPhotoInfo> Photo(QRgb colour, int w = 600, int h = 600) {
+    auto record = std::make_unique<PassportPhotoInfo>();
+    record->mPicPassPort(Solid(w, h, colour));
+    return record;
+}
+
+// A printer writing a PDF at `dpi` to `file`, on A4 portrait.
+std::unique_ptr<QPrinter> PdfPrinter(const QString& file, int dpi) {
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFileName(file);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setPageOrientation(QPageLayout::Portrait);
+    printer->setResolution(dpi);
+    return printer;
+}
+
+// The PDF's pages as grey pictures at `dpi`, through poppler's rasteriser.
+QList<QImage> Rasterise(const QString& pdf, int dpi, QString* problem) {
+    QTemporaryDir out;
+    QProcess p;
+    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-gray"),
+                                          QStringLiteral("-png"), pdf, out.filePath(QStringLiteral("page"))});
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        *problem = QStringLiteral("pdftoppm (poppler-utils, installed by scripts/setup.sh) failed: ") +
+                   p.errorString() + QString::fromLocal8Bit(p.readAllStandardError());
+        return {};
+    }
+    QList<QImage> pages;
+    QImageReader::setAllocationLimit(1024); // an A4 page at 600 dpi is larger than Qt's default limit
+    for (const QString& name : QDir(out.path()).entryList({QStringLiteral("page-*.png")}, QDir::Files, QDir::Name))
+        pages << QImage(out.filePath(name)).convertToFormat(QImage::Format_Grayscale8);
+    return pages;
+}
+
+bool Dark(const QImage& grey, int x, int y) {
+    return grey.constScanLine(y)[x] < 128;
+}
+
+// ---- layout arithmetic ---------------------------------------------------------------------
+
+TEST_F(PrintingTest, ResolutionBelow300IsRaisedTo720AndNothingAbove720IsAskedFor) {
+    EXPECT_EQ(AcceptedResolution(QSize(299, 300)), QSize(720, 720));
+    EXPECT_EQ(AcceptedResolution(QSize(300, 299)), QSize(720, 720));
+    EXPECT_EQ(AcceptedResolution(QSize(72, 72)), QSize(720, 720));
+    EXPECT_EQ(AcceptedResolution(QSize(300, 300)), QSize(300, 300));
+    EXPECT_EQ(AcceptedResolution(QSize(600, 600)), QSize(600, 600));
+    EXPECT_EQ(AcceptedResolution(QSize(720, 720)), QSize(720, 720));
+    EXPECT_EQ(AcceptedResolution(QSize(1200, 1200)), QSize(720, 720));
+
+    // The page setup dialog already sees the corrected printer.
+    std::unique_ptr<QPrinter> settings = PdfPrinter(Path("a.pdf"), 299);
+    QList<int> seen;
+    desktop->onPageSetup = [&](QPrinter& p) { seen << p.resolution(); };
+    PageSetup(settings);
+    settings->setResolution(300);
+    PageSetup(settings);
+    EXPECT_EQ(seen, QList<int>({720, 300}));
+}
+
+TEST_F(PrintingTest, CopiesAreLaidOutFourUpWhereTheyFitElseTwoUp) {
+    const QSize copy = CopySize(QSize(600, 600), QSize(300, 300));
+    EXPECT_EQ(copy, QSize(600, 600));
+    // The UK picture at 720 dpi: 993.6 and 1276.8, truncated.
+    EXPECT_EQ(CopySize(QSize(414, 532), QSize(720, 720)), QSize(993, 1276));
+
+    EXPECT_TRUE(FitsFourUp(QSize(2400, 3000), copy));
+    const auto four = FourUpAreas(QSize(2400, 3000), copy);
+    const QList<QPoint> expected4 = {{400, 600}, {1400, 1800}, {400, 1800}, {1400, 600}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(QPoint(four[i].left, four[i].top), expected4[i]) << "copy " << i + 1;
+        EXPECT_EQ(QSize(four[i].width, four[i].height), copy);
+    }
+
+    // s = 1500 is not below 1200 (nor equal-to-side pages): two copies.
+    EXPECT_FALSE(FitsFourUp(QSize(1200, 1800), copy));
+    EXPECT_FALSE(FitsFourUp(QSize(1500, 3000), copy));
+    EXPECT_FALSE(FitsFourUp(QSize(3000, 1500), copy));
+    EXPECT_TRUE(FitsFourUp(QSize(1501, 1501), copy));
+
+    const auto stacked = TwoUpAreas(QSize(1200, 1800), copy);
+    EXPECT_EQ(QPoint(stacked[0].left, stacked[0].top), QPoint(300, 200));
+    EXPECT_EQ(QPoint(stacked[1].left, stacked[1].top), QPoint(300, 1000));
+    const auto sideBySide = TwoUpAreas(QSize(1800, 1200), copy);
+    EXPECT_EQ(QPoint(sideBySide[0].left, sideBySide[0].top), QPoint(200, 300));
+    EXPECT_EQ(QPoint(sideBySide[1].left, sideBySide[1].top), QPoint(1000, 300));
+    // A square page is portrait: stacked.
+    const auto square = TwoUpAreas(QSize(1400, 1400), copy);
+    EXPECT_EQ(square[0].left, square[1].left);
+    EXPECT_LT(square[0].top, square[1].top);
+    // The second copy's left is truncated once: 2 x 974 / 3 + 413 = 1062.33.
+    EXPECT_EQ(TwoUpAreas(QSize(1800, 1200), QSize(413, 532))[1].left, 1062);
+}
+
+TEST_F(PrintingTest, CropMarksAreTheEightTrianglesAroundTheCopy) {
+    const auto marks = CropMarkTriangles(PictureArea(400, 600, 600, 600));
+    EXPECT_EQ(marks[0], (Triangle{QPoint(350, 600), QPoint(400, 600), QPoint(350, 633)}));
+    EXPECT_EQ(marks[1], (Triangle{QPoint(350, 1200), QPoint(400, 1200), QPoint(350, 1166)}));
+    EXPECT_EQ(marks[2], (Triangle{QPoint(1050, 600), QPoint(1000, 600), QPoint(1050, 633)}));
+    EXPECT_EQ(marks[3], (Triangle{QPoint(1050, 1200), QPoint(1000, 1200), QPoint(1050, 1166)}));
+    EXPECT_EQ(marks[4], (Triangle{QPoint(400, 550), QPoint(400, 600), QPoint(433, 550)}));
+    EXPECT_EQ(marks[5], (Triangle{QPoint(1000, 550), QPoint(1000, 600), QPoint(966, 550)}));
+    EXPECT_EQ(marks[6], (Triangle{QPoint(400, 1250), QPoint(400, 1200), QPoint(433, 1250)}));
+    EXPECT_EQ(marks[7], (Triangle{QPoint(1000, 1250), QPoint(1000, 1200), QPoint(966, 1250)}));
+
+    const auto wide = CropMarkTriangles(PictureArea(400, 600, 700, 600));
+    EXPECT_EQ(wide[0], (Triangle{QPoint(300, 600), QPoint(400, 600), QPoint(300, 666)}));
+    EXPECT_EQ(wide[5], (Triangle{QPoint(1100, 500), QPoint(1100, 600), QPoint(1033, 500)}));
+    EXPECT_EQ(CropMarkTriangles(PictureArea(400, 600, 699, 600))[0][0], QPoint(350, 600));
+}
+
+// ---- drawing -------------------------------------------------------------------------------
+
+TEST_F(PrintingTest, APageShowsFourCopiesAndGreyMarksOnlyWhereThePreferencesSaySo) {
+    const QImage pic = Solid(600, 600, qRgb(255, 0, 0));
+    auto draw = [&](bool marks, bool fourUp) {
+        Prefs::SetPref(QStringLiteral("DrawCropMarks"), marks);
+        Prefs::SetPref(QStringLiteral("Print4UpWherePossible"), fourUp);
+        QImage page = WhitePage(QSize(2400, 3000));
+        QPainter g(&page);
+        PrintPicsToGraphics2Up(g, page.size(), pic, QSize(300, 300));
+        return page;
+    };
+    const QRgb red = qRgb(255, 0, 0), white = qRgb(255, 255, 255), grey = qRgb(0x77, 0x77, 0x77);
+
+    const QImage four = draw(false, true);
+    for (const QPoint& at : {QPoint(400, 600), QPoint(1400, 1800), QPoint(400, 1800), QPoint(1400, 600)}) {
+        EXPECT_EQ(four.pixel(at), red) << at.x() << "," << at.y();
+        EXPECT_EQ(four.pixel(at + QPoint(599, 599)), red) << at.x() << "," << at.y();
+        EXPECT_EQ(four.pixel(at - QPoint(1, 0)), white) << at.x() << "," << at.y();
+        EXPECT_EQ(four.pixel(at + QPoint(600, 0)), white) << at.x() << "," << at.y();
+    }
+    EXPECT_EQ(four.pixel(360, 605), white); // no marks
+
+    const QImage marked = draw(true, true);
+    EXPECT_EQ(marked.pixel(360, 605), grey);  // left of the first copy's top-left corner
+    EXPECT_EQ(marked.pixel(405, 560), grey);  // above it
+    EXPECT_EQ(marked.pixel(2045, 2395), grey); // right of the second copy's bottom-right corner
+    EXPECT_EQ(marked.pixel(400, 600), red);
+    EXPECT_EQ(marked.pixel(340, 605), white); // marks are 50 long
+
+    // Four-up not allowed: two copies, stacked, on the same page.
+    const QImage two = draw(false, false);
+    EXPECT_EQ(two.pixel(900, 600), red);
+    EXPECT_EQ(two.pixel(900, 1800), red);
+    EXPECT_EQ(two.pixel(400, 600), white);
+}
+
+TEST_F(PrintingTest, ACopyIsResampledToExactlyItsDeviceSizeAndMaskedPartsStayWhite) {
+    // Four quadrants, so the picture's orientation and scaling show.
+    QImage pic(600, 600, QImage::Format_ARGB32);
+    pic.fill(qRgb(0, 0, 255));
+    QPainter(&pic).fillRect(0, 0, 300, 300, QColor(255, 0, 0));
+    QPainter(&pic).fillRect(300, 300, 300, 300, QColor(0, 160, 0));
+    // Hidden (transparent) top-right quadrant.
+    for (int y = 0; y < 300; ++y)
+        for (int x = 300; x < 600; ++x) pic.setPixel(x, y, qRgba(0, 0, 255, 0));
+
+    QImage page = WhitePage(QSize(2000, 2000));
+    {
+        QPainter g(&page);
+        DrawPassportPhoto(g, PictureArea(100, 50, 1440, 1440), pic);
+    }
+    EXPECT_EQ(page.pixel(100, 50), qRgb(255, 0, 0));
+    EXPECT_EQ(page.pixel(100 + 1439, 50 + 1439), qRgb(0, 160, 0));
+    EXPECT_EQ(page.pixel(100 + 1100, 50 + 300), qRgb(255, 255, 255)); // hidden part
+    EXPECT_EQ(page.pixel(100 + 300, 50 + 1100), qRgb(0, 0, 255));
+    EXPECT_EQ(page.pixel(99, 500), qRgb(255, 255, 255));
+    EXPECT_EQ(page.pixel(100 + 1440, 50 + 1200), qRgb(255, 255, 255));
+    EXPECT_EQ(page.pixel(500, 50 + 1440), qRgb(255, 255, 255));
+
+    QPainter g(&page);
+    EXPECT_THROW(DrawPassportPhoto(g, PictureArea(0, 0, 10, 10), QImage()), NilObjectException);
+}
+
+// ---- the page setup string -----------------------------------------------------------------
+
+TEST_F(PrintingTest, TheSetupStringRestoresThePageSetupExactly) {
+    auto printer = PdfPrinter(Path("out; with=odd%chars.pdf"), 600);
+    const QPageSize custom(QSizeF(101.5, 152.25), QPageSize::Millimeter, QStringLiteral("Photo"),
+                           QPageSize::ExactMatch);
+    ASSERT_TRUE(printer->setPageLayout(QPageLayout(custom, QPageLayout::Landscape, QMarginsF(3.25, 4.5, 5, 6.125),
+                                                   QPageLayout::Millimeter)));
+    const QString text = PrinterSetupString::SetupString(*printer);
+
+    QPrinter restored(QPrinter::HighResolution);
+    ASSERT_TRUE(PrinterSetupString::SetSetupString(restored, text));
+    EXPECT_EQ(restored.outputFileName(), Path("out; with=odd%chars.pdf"));
+    EXPECT_EQ(restored.outputFormat(), QPrinter::PdfFormat);
+    EXPECT_EQ(restored.resolution(), 600);
+    EXPECT_TRUE(restored.pageLayout().isEquivalentTo(printer->pageLayout()));
+    EXPECT_EQ(restored.pageLayout().margins(), QMarginsF(3.25, 4.5, 5, 6.125));
+    EXPECT_EQ(restored.pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_EQ(restored.pageLayout().pageSize().definitionSize(), QSizeF(101.5, 152.25));
+    EXPECT_EQ(PrinterSetupString::SetupString(restored), text);
+
+    // A standard size and another resolution round-trip too.
+    auto a5 = PdfPrinter(Path("b.pdf"), 300);
+    a5->setPageSize(QPageSize(QPageSize::A5));
+    ASSERT_TRUE(PrinterSetupString::SetSetupString(restored, PrinterSetupString::SetupString(*a5)));
+    EXPECT_EQ(restored.pageLayout().pageSize().id(), QPageSize::A5);
+    EXPECT_EQ(restored.resolution(), 300);
+    EXPECT_EQ(PrinterSetupString::SetupString(restored), PrinterSetupString::SetupString(*a5));
+
+    // Text that is not ours changes nothing.
+    const QString before = PrinterSetupString::SetupString(restored);
+    EXPECT_FALSE(PrinterSetupString::SetSetupString(restored, QStringLiteral("garbage")));
+    EXPECT_FALSE(PrinterSetupString::SetSetupString(restored, text.section(QLatin1Char(';'), 0, 4)));
+    EXPECT_EQ(PrinterSetupString::SetupString(restored), before);
+}
+
+// ---- page setup and the print run ----------------------------------------------------------
+
+TEST_F(PrintingTest, FirstPrintOpensPageSetupFirstAndStoresTheSetupEvenAfterCancel) {
+    std::unique_ptr<QPrinter> settings;
+    QStringList order;
+    desktop->onPageSetup = [&](QPrinter& p) {
+        order << QStringLiteral("page setup");
+        p.setOutputFileName(Path("first.pdf"));
+    };
+    desktop->onPrintDialog = [&](QPrinter&) { order << QStringLiteral("print"); };
+    desktop->pageSetupAnswers = {false};
+    desktop->printAnswers = {false};
+    int collected = 0;
+    PrintPicture(settings, [&] {
+        ++collected;
+        return std::vector<PassportPhotoInfo*>();
+    });
+
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(order, QStringList({QStringLiteral("page setup"), QStringLiteral("print")}));
+    EXPECT_EQ(settings->resolution(), 720);
+    const QString stored = Prefs::GetPref(QStringLiteral("printersettings"), QString()).toString();
+    EXPECT_EQ(stored, PrinterSetupString::SetupString(*settings));
+    EXPECT_TRUE(stored.contains(QStringLiteral("first.pdf")));
+    // Print dialog cancelled: nothing collected, nothing printed.
+    EXPECT_EQ(collected, 0);
+    EXPECT_FALSE(QFileInfo::exists(Path("first.pdf")));
+
+    // With a stored setup, printing goes straight to the print dialog.
+    PrintPicture(settings, {});
+    EXPECT_EQ(desktop->pageSetups, 1);
+    EXPECT_EQ(desktop->printDialogs, 2);
+
+    // A new window's first page setup starts from the stored setup.
+    settings.reset();
+    QString fileSeen;
+    desktop->onPageSetup = [&](QPrinter& p) { fileSeen = p.outputFileName(); };
+    PageSetup(settings);
+    EXPECT_EQ(fileSeen, Path("first.pdf"));
+}
+
+TEST_F(PrintingTest, EveryPrintRestoresTheStoredSetupAndOnlyPageSetupStoresIt) {
+    auto stored = PdfPrinter(Path("stored.pdf"), 299);
+    const QString text = PrinterSetupString::SetupString(*stored);
+    Prefs::SetPref(QStringLiteral("printersettings"), text);
+
+    std::unique_ptr<QPrinter> settings = PdfPrinter(Path("other.pdf"), 600);
+    QString fileSeen;
+    int dpiSeen = 0;
+    desktop->onPrintDialog = [&](QPrinter& p) {
+        fileSeen = p.outputFileName();
+        dpiSeen = p.resolution();
+        p.setOutputFileName(Path("changed.pdf"));
+    };
+    PrintPicture(settings, {});
+    EXPECT_EQ(fileSeen, Path("stored.pdf"));
+    EXPECT_EQ(dpiSeen, 720);
+    PrintPicture(settings, {});
+    EXPECT_EQ(fileSeen, Path("stored.pdf"));
+    EXPECT_EQ(Prefs::GetPref(QStringLiteral("printersettings"), QString()).toString(), text);
+}
+
+TEST_F(PrintingTest, NoSelectedRowOpensThePrintDialogAndPrintsNothing) {
+    Prefs::SetPref(QStringLiteral("printersettings"), PrinterSetupString::SetupString(*PdfPrinter(Path("none.pdf"), 720)));
+    std::unique_ptr<QPrinter> settings;
+    desktop->printAnswers = {true};
+    PrintPicture(settings, [] { return std::vector<PassportPhotoInfo*>(); });
+    EXPECT_EQ(desktop->printDialogs, 1);
+    EXPECT_EQ(desktop->pageSetups, 0);
+    EXPECT_FALSE(QFileInfo::exists(Path("none.pdf")));
+    EXPECT_TRUE(desktop->messages.isEmpty());
+}
+
+TEST_F(PrintingTest, PagesFollowTheGivenRowOrderOnePagePerPhoto) {
+    Prefs::SetPref(QStringLiteral("printersettings"), PrinterSetupString::SetupString(*PdfPrinter(Path("rows.pdf"), 720)));
+    auto dark = Photo(qRgb(0, 0, 0));
+    auto light = Photo(qRgb(160, 160, 160));
+    auto nil = std::make_unique<PassportPhotoInfo>();
+    std::unique_ptr<QPrinter> settings;
+    desktop->printAnswers = {true, true};
+    PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{light.get(), dark.get(), light.get()}; });
+
+    QString problem;
+    const QList<QImage> pages = Rasterise(Path("rows.pdf"), 20, &problem);
+    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    ASSERT_EQ(pages.size(), 3);
+    auto darkest = [](const QImage& page) {
+        int least = 255;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) least = std::min<int>(least, page.constScanLine(y)[x]);
+        return least;
+    };
+    EXPECT_NEAR(darkest(pages[0]), 160, 4);
+    EXPECT_LT(darkest(pages[1]), 10);
+    EXPECT_NEAR(darkest(pages[2]), 160, 4);
+
+    // A record without a passport picture ends the run there: the pages before it are sent,
+    // and no blank page is started for it.
+    QFile::remove(Path("rows.pdf"));
+    EXPECT_THROW(PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{dark.get(), nil.get()}; }),
+                 NilObjectException);
+    EXPECT_EQ(Rasterise(Path("rows.pdf"), 20, &problem).size(), 1);
+}
+
+TEST_F(PrintingTest, PrintedCopiesHaveTheirTrueSize) {
+    Prefs::SetPref(QStringLiteral("Print4UpWherePossible"), false);
+    struct Case {
+        const char* name;
+        int w, h;
+        double mmWide, mmHigh;
+    };
+    for (const Case& c : {Case{"US", 600, 600, 50.8, 50.8}, Case{"UK", 414, 532, 35.0, 45.0}}) {
+        SCOPED_TRACE(c.name);
+        const QString pdf = Path(QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
+        Prefs::SetPref(QStringLiteral("printersettings"), PrinterSetupString::SetupString(*PdfPrinter(pdf, 720)));
+        auto photo = Photo(qRgb(0, 0, 0), c.w, c.h);
+        std::unique_ptr<QPrinter> settings;
+        desktop->printAnswers = {true};
+        PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{photo.get()}; });
+        ASSERT_EQ(settings->resolution(), 720);
+
+        constexpr int kDpi = 600;
+        QString problem;
+        const QList<QImage> pages = Rasterise(pdf, kDpi, &problem);
+        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+        ASSERT_EQ(pages.size(), 1);
+        const QImage& page = pages[0];
+        // Down the page's middle column to the first copy, then across its middle row.
+        const int cx = page.width() / 2;
+        int top = 0;
+        while (top < page.height() && !Dark(page, cx, top)) ++top;
+        int bottom = top;
+        while (bottom < page.height() && Dark(page, cx, bottom)) ++bottom;
+        ASSERT_LT(top, page.height());
+        const int cy = (top + bottom) / 2;
+        int left = cx, right = cx;
+        while (left > 0 && Dark(page, left - 1, cy)) --left;
+        while (right < page.width() && Dark(page, right, cy)) ++right;
+        const double mmPerPixel = 25.4 / kDpi;
+        EXPECT_NEAR((right - left) * mmPerPixel, c.mmWide, 0.2);
+        EXPECT_NEAR((bottom - top) * mmPerPixel, c.mmHigh, 0.2);
+    }
+}
+
+} // namespace
