@@ -132,7 +132,7 @@ void AboutWindow::AppIconCanvas_Paint(QPainter& g, const QSize& size) {
 }
 
 void AboutWindow::EditAppCredits_Open() {
-    AboutWinSetup::AddInitialtext(*EditAppCredits);
+    Guard([this] { AboutWinSetup::AddInitialtext(*EditAppCredits); });
 }
 
 void AboutWindow::EditAppCredits_LinkClicked(const QString& target) {

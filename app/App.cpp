@@ -9,6 +9,7 @@
 #include "NilObjectException.h"
 #include "Prefs.h"
 #include "Site.h"
+#include "winMain.h"
 #include "SqlFileDatabase.h"
 #include "winPrefs.h"
 
@@ -176,4 +177,8 @@ void App::SavePreferences() {
     Prefs::SavePrefs();
 }
 
-void App::CreateMainWindow() {}
+void App::CreateMainWindow() {
+    delete MainWindow.data();
+    MainWindow = new winMain;
+    MainWindow->show();
+}

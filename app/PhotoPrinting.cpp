@@ -166,6 +166,8 @@ void PrintPicture(std::unique_ptr<QPrinter>& printerSettings, const SelectedReco
     }
     QPrinter& printer = *printerSettings;
     if (!Desktop::Current().PrintDialog(printer)) return;
+    // The printer chosen in the dialog may bring its own resolution.
+    ApplyResolutionRule(printer);
 
     const std::vector<PassportPhotoInfo*> records = selected ? selected() : std::vector<PassportPhotoInfo*>();
     // Nothing selected: no job at all, rather than a blank sheet.

@@ -38,7 +38,7 @@ QAction* MenuDispatcher::Item(const QString& name) const {
 void MenuDispatcher::Attach(QAction* action, bool autoEnable) {
     action->setProperty("AutoEnable", autoEnable);
     // The same shortcuts in every window, not only the one showing the menu bar.
-
+    action->setShortcutContext(Qt::ApplicationShortcut);
     HookApplication();
     connect(action, &QAction::triggered, this, [this, action] {
         // A disabled item never runs, even through a stale shortcut.

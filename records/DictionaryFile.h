@@ -52,7 +52,8 @@ public:
     // Stores `value` under `key`: a new key goes last, an existing one keeps its place.
     void SetValue(const QString& key, const QVariant& value);
 
-    // The string form: "tag keylen.datalen:...;" then every key followed by its data.
+    // The string form: "tag keylen.datalen:...;" then every key followed by its data. Doubles
+    // are plain decimals with at most twenty places, so those from 0.0001 up read back exactly.
     QString GetStringValue() const;
     // Clears the table and fills it from a string form. Accepts any text without failing.
     void SetStringValue(const QString& s);

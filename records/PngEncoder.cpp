@@ -30,6 +30,7 @@ struct Band {
     std::vector<unsigned char> data; // compressed, raw deflate ending on a byte boundary
     uLong adler = 1;                 // of the filtered bytes, for joining
     uLong length = 0;                // filtered bytes fed to deflate
+    uLong crc = 0;                   // of the IDAT chunk that carries the band
     bool ok = false;
 };
 
@@ -150,24 +151,27 @@ void CompressBand(const QImage& img, int channels, bool last, Band& band) {
     }
     band.data.resize(band.data.size() - z.avail_out);
     deflateEnd(&z);
+    band.crc = crc32_z(crc32(0L, reinterpret_cast<const Bytef*>("IDAT"), 4), band.data.data(), band.data.size());
     band.adler = adler;
     band.length = raw;
     band.ok = ok;
 }
 
-void AppendChunk(QByteArray& png, const char* type, const unsigned char* data, size_t size) {
+void AppendChunk(QByteArray& png, const char* type, const unsigned char* data, size_t size, uLong crc) {
     char length[4];
     qToBigEndian(static_cast<quint32>(size), length);
     png.append(length, 4);
     png.append(type, 4);
-    uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(type), 4);
-    if (size > 0) {
-        png.append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-        crc = crc32_z(crc, data, size);
-    }
+    if (size > 0) png.append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     char crcBytes[4];
     qToBigEndian(static_cast<quint32>(crc), crcBytes);
     png.append(crcBytes, 4);
+}
+
+void AppendChunk(QByteArray& png, const char* type, const unsigned char* data, size_t size) {
+    uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(type), 4);
+    if (size > 0) crc = crc32_z(crc, data, size);
+    AppendChunk(png, type, data, size, crc);
 }
 
 } // namespace
@@ -234,7 +238,7 @@ QByteArray Encode(const QImage& pic, int threads) {
     // zlib header: deflate, 32K window, no dictionary, "fast" level hint.
     static const unsigned char zlibHeader[2] = {0x78, 0x5E};
     AppendChunk(png, "IDAT", zlibHeader, 2);
-    for (const Band& b : bands) AppendChunk(png, "IDAT", b.data.data(), b.data.size());
+    for (const Band& b : bands) AppendChunk(png, "IDAT", b.data.data(), b.data.size(), b.crc);
     unsigned char trailer[4];
     qToBigEndian(static_cast<quint32>(adler), trailer);
     AppendChunk(png, "IDAT", trailer, 4);

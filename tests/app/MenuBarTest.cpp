@@ -176,6 +176,10 @@ TEST_F(MenuBarTest, CtrlWClosesAWindowThatDoesNotShowTheMenuBar) {
     prefs.show();
     prefs.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&prefs));
+    int prefsCommands = 0;
+    menus.AddAppHandler(QStringLiteral("EditPreferences"), [&] { return ++prefsCommands > 0; });
+    QTest::keyClick(&prefs, Qt::Key_Comma, Qt::ControlModifier); // the application's item, from any window
+    EXPECT_EQ(prefsCommands, 1);
     QTest::keyClick(&prefs, Qt::Key_W, Qt::ControlModifier);
     EXPECT_EQ(closes, 1);
     EXPECT_FALSE(prefs.isVisible());

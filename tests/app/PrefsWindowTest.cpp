@@ -86,6 +86,10 @@ TEST_F(PrefsWindowTest, OpensWithItsDesignAndTheDefaultsWhenNothingIsStored) {
     EXPECT_EQ(Box(w, "cbDrawCropMarks")->text(), QStringLiteral("Draw Crop Marks"));
     EXPECT_EQ(Box(w, "cbAllowMultipleSelection")->text(), QStringLiteral("Allow selecting multiple rows"));
     EXPECT_EQ(Box(w, "cbPrint4Up")->text(), QStringLiteral("Print 4 photos on larger paper"));
+    // Every caption fits its box.
+    for (const char* name : {"cbDrawCropMarks", "cbAllowMultipleSelection", "cbPrint4Up"})
+        EXPECT_LE(Box(w, name)->sizeHint().width(), 219) << name;
+    EXPECT_LE(text->heightForWidth(200), 29);
 
     EXPECT_FALSE(Box(w, "cbDrawCropMarks")->isChecked());
     EXPECT_TRUE(Box(w, "cbAllowMultipleSelection")->isChecked());
