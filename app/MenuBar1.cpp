@@ -13,7 +13,7 @@ namespace {
 
 QPointer<QMenuBar> gMenuBar;
 
-struct ItemSpec {
+struct ItemRow {
     const char* name;
     const char* text; // "-" makes a separator
     const char* shortcut;
@@ -24,7 +24,7 @@ struct ItemSpec {
 constexpr auto None = QAction::NoRole;
 
 // "Ctrl" is the platform's command modifier: Cmd on macOS.
-constexpr ItemSpec kFileItems[] = {
+constexpr ItemRow kFileItems[] = {
     {"FileNew", "New", "Ctrl+N", true, None},
     {"FileClose", "Close Window", "Ctrl+W", true, None},
     {"UntitledSeparator0", "-", "", true, None},
@@ -36,7 +36,7 @@ constexpr ItemSpec kFileItems[] = {
     {"FileQuit", "&Quit", "Ctrl+Q", true, QAction::QuitRole},
 };
 
-constexpr ItemSpec kEditItems[] = {
+constexpr ItemRow kEditItems[] = {
     {"EditEditSelectedPhoto", "Edit Selected Photo", "Ctrl+E", false, None},
     {"UntitledSeparator5", "-", "", true, None},
     {"EditUndo", "&Undo", "Ctrl+Z", true, None},
@@ -51,7 +51,7 @@ constexpr ItemSpec kEditItems[] = {
     {"EditPreferences", "Preferences...", "Ctrl+,", true, QAction::PreferencesRole},
 };
 
-constexpr ItemSpec kHelpItems[] = {
+constexpr ItemRow kHelpItems[] = {
     {"HelpHelp", "Help", "", true, None},
     {"UntitledSeparator", "-", "", true, None},
     {"HelpWebsite", "Website...", "", true, None},
@@ -60,24 +60,24 @@ constexpr ItemSpec kHelpItems[] = {
 };
 
 template <std::size_t N>
-void AddMenu(QMenuBar* bar, const char* name, const char* text, const ItemSpec (&items)[N]) {
+void AddMenu(QMenuBar* bar, const char* name, const char* text, const ItemRow (&items)[N]) {
     auto* menu = new QMenu(QString::fromUtf8(text), bar);
     menu->setObjectName(QString::fromUtf8(name));
     menu->menuAction()->setObjectName(menu->objectName());
     menu->menuAction()->setProperty("AutoEnable", true);
     bar->addMenu(menu);
-    for (const ItemSpec& spec : items) {
+    for (const ItemRow& row : items) {
         auto* item = new QAction(menu);
-        item->setObjectName(QString::fromUtf8(spec.name));
-        if (QByteArrayView(spec.text) == "-") {
+        item->setObjectName(QString::fromUtf8(row.name));
+        if (QByteArrayView(row.text) == "-") {
             item->setSeparator(true);
         } else {
-            item->setText(QString::fromUtf8(spec.text));
-            item->setShortcut(QKeySequence(QString::fromUtf8(spec.shortcut)));
+            item->setText(QString::fromUtf8(row.text));
+            item->setShortcut(QKeySequence(QString::fromUtf8(row.shortcut)));
         }
         // Only the three platform items may move to macOS's application menu.
-        item->setMenuRole(spec.role);
-        MenuDispatcher::Instance().Attach(item, spec.autoEnable);
+        item->setMenuRole(row.role);
+        MenuDispatcher::Instance().Attach(item, row.autoEnable);
         menu->addAction(item);
     }
 }

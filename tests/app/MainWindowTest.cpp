@@ -327,3 +327,52 @@ TEST_F(MainWindowTest, RowsArePaintedWithActiveAndInactiveColours) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, AFailedSaveIsReportedAndTheRowStaysListed) {
+    Start();
+    LoadTimer()->stop();
+    // The picture file cannot be written: its folder is gone.
+    const QString folder = DataStore::Current().AppFolder;
+    DataStore::Current().AppFolder = sandbox.Root() + QStringLiteral("/no/such/folder");
+    desktop->openAnswers.push_back(photo);
+    desktop->modalScripts.push_back(ImportAndSave(QStringLiteral("Unlucky")));
+    Win().AddNewPicture();
+    DataStore::Current().AppFolder = folder;
+    ASSERT_EQ(desktop->messages.size(), 1);
+    EXPECT_TRUE(desktop->messages[0].contains(QStringLiteral("Unlucky")));
+    EXPECT_TRUE(desktop->messages[0].contains(QStringLiteral("could not be saved")));
+    ASSERT_EQ(Win().Rows().ListCount(), 1);
+
+    // Edit, Save again: now it is stored.
+    Select({0});
+    desktop->modalScripts.push_back(Rename(QStringLiteral("Lucky")));
+    Win().EditPicture();
+    EXPECT_EQ(desktop->messages.size(), 1);
+    const int id = Win().Rows().CellTag(0)->mRowID;
+    ASSERT_GT(id, 0);
+    EXPECT_TRUE(QFileInfo::exists(folder + QLatin1Char('/') + QString::number(id)));
+}
+
+TEST_F(MainWindowTest, ScreenshotWithThreePhotos) {
+    Start();
+    LoadTimer()->stop();
+    const QStringList names = {QStringLiteral("Ada Lovelace"), QStringLiteral("Grace Brewster Murray Hopper"),
+                               QStringLiteral("Alan Turing")};
+    for (const QString& name : names) {
+        desktop->openAnswers.push_back(photo);
+        desktop->modalScripts.push_back(ImportAndSave(name));
+        Win().AddNewPicture();
+    }
+    ASSERT_EQ(Win().Rows().ListCount(), 3);
+    Select({1});
+    Win().resize(300, 300);
+    const QImage shot = Win().grab().toImage();
+    shot.save(QDir::tempPath() + QStringLiteral("/kestrine-main.png"));
+    // Every row shows its preview: the second row's preview centre is not the row background.
+    const QPoint inList = Win().ListBox1()->mapTo(&Win(), QPoint(32, 72 + 36));
+    EXPECT_NE(shot.pixel(inList) & 0xFFFFFF, 0xD4DDE5u);
+}
+
+} // namespace
