@@ -8,17 +8,33 @@
 #include "MenuDispatcher.h"
 #include "NilObjectException.h"
 #include "Prefs.h"
+#include "RecordSet.h"
 #include "Site.h"
 #include "winMain.h"
 #include "SqlFileDatabase.h"
 #include "winPrefs.h"
 
 #include <QDir>
+#include <QFile>
 #include <QMainWindow>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace {
 App* gInstance = nullptr;
+
+// Photo files are written beside themselves under "<row id>.XXXXXX" (QSaveFile's temporary
+// names, and the copy a save keeps of the previous file) and renamed into place; one that a crash
+// left behind is garbage. Holding the write lock means no other copy of the application is in the
+// middle of a save; when another one holds it too long the sweep waits for the next start.
+void SweepTemporaryFiles(SqlFileDatabase& db, const QString& folder) {
+    if (!db.SQLExecute(QStringLiteral("BEGIN IMMEDIATE"))) return;
+    static const QRegularExpression temporary(QStringLiteral("^[0-9]+\\.[A-Za-z0-9]{6}$"));
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (temporary.match(name).hasMatch()) QFile::remove(dir.filePath(name));
+    db.SQLExecute(QStringLiteral("ROLLBACK"));
+}
 }
 
 App::App(int& argc, char** argv) : QApplication(argc, argv) {
@@ -29,6 +45,9 @@ App::App(int& argc, char** argv) : QApplication(argc, argv) {
     // The main window's close handler decides when the application ends.
     setQuitOnLastWindowClosed(false);
     connect(this, &QCoreApplication::aboutToQuit, this, [this] { Guard([this] { Event_Close(); }); });
+    connect(this, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive) Guard([this] { Event_Activate(); });
+    });
     MenuBar1();
     AddMenuHandlers();
 }
@@ -149,18 +168,33 @@ void App::InitDatabase() {
     db.DatabaseFile = QDir(store.AppFolder).filePath(QStringLiteral("DataFile"));
     const QString path = QDir::toNativeSeparators(QFileInfo(db.DatabaseFile).absoluteFilePath());
 
+    // Both tables or none: a first start cut short leaves a file without any table, never one
+    // with half the schema.
+    auto createSchema = [&db] {
+        db.SQLExecute(QStringLiteral("BEGIN"));
+        db.SQLExecute(QStringLiteral("create table passportdata (rowid integer primary key, name varchar, "
+                                     "creationdate timestamp, passportpicture binary, previewpicture binary, "
+                                     "passportformat varchar, restoreinfo varchar)"));
+        db.SQLExecute(QStringLiteral("CREATE TABLE preferences ( prefname VARCHAR, prefvalue VARCHAR )"));
+        if (!db.SQLExecute(QStringLiteral("COMMIT"))) db.SQLExecute(QStringLiteral("ROLLBACK"));
+    };
+
     if (QFileInfo::exists(db.DatabaseFile)) {
-        if (db.Connect()) return;
+        if (db.Connect()) {
+            SweepTemporaryFiles(db, store.AppFolder);
+            // A file that holds nothing at all (no table, no data) is one whose first start was
+            // cut short: it gets its tables. Anything else is used as it is.
+            auto objects = db.SQLSelect(QStringLiteral("select count(*) as n from sqlite_master"));
+            if (objects && !objects->Eof() && objects->Field(QStringLiteral("n")).IntegerValue() == 0) createSchema();
+            return;
+        }
         Desktop::Current().MsgBox(QStringLiteral("Data file at ") + path +
                                   QStringLiteral(" appears corrupt.  Try deleting file and restarting app."));
         Quit(0);
         return;
     }
     if (db.CreateDatabaseFile()) {
-        db.SQLExecute(QStringLiteral("create table passportdata (rowid integer primary key, name varchar, "
-                                     "creationdate timestamp, passportpicture binary, previewpicture binary, "
-                                     "passportformat varchar, restoreinfo varchar)"));
-        db.SQLExecute(QStringLiteral("CREATE TABLE preferences ( prefname VARCHAR, prefvalue VARCHAR )"));
+        createSchema();
         return;
     }
     Desktop::Current().MsgBox(
@@ -174,7 +208,16 @@ void App::LoadPreferences() {
 }
 
 void App::SavePreferences() {
-    Prefs::SavePrefs();
+    try {
+        Prefs::SavePrefs();
+    } catch (const std::exception&) {
+        // The previous file is still whole; the user should know this run's changes are not in it.
+        Desktop::Current().MsgBox(QStringLiteral("Your preferences could not be saved to \"") +
+                                  QDir::toNativeSeparators(Prefs::PrefFile()) +
+                                  QStringLiteral("\". Check that the disk has space and the file can be "
+                                                 "written."));
+        throw;
+    }
 }
 
 void App::CreateMainWindow() {

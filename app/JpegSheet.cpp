@@ -129,7 +129,9 @@ bool WriteSheetFile(const PassportPhotoInfo& record, const QString& path, QStrin
     // Written beside the target and renamed over it only when complete, so a full disk or a
     // failed write never costs the user the file that was there.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+    // Unbuffered, so a short write (a full disk) shows in write(): a buffered one surfaces only
+    // in commit(), which keeps the cut file all the same.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(file.errorString());
     if (file.write(bytes) != bytes.size()) {
         const QString why = file.errorString();
         file.cancelWriting();

@@ -1,8 +1,10 @@
 #include "App.h"
 
+#include "FileTypes1.h"
 #include "Guard.h"
 
 int main(int argc, char** argv) {
+    FileTypes1::Initialize();
     App app(argc, argv);
     app.Event_Open();
     // On Linux an application without a window cannot be reached; end it instead of idling.

@@ -128,7 +128,8 @@ void winMain::Event_Open() {
     }
 
     setMinimumHeight(157);
-    LoadList();
+    // A database that cannot be listed leaves the window open with an empty list.
+    Guard([this] { LoadList(); });
 }
 
 void winMain::SetAllowMultipleSelection(bool multiple) {
@@ -338,11 +339,21 @@ void winMain::DeleteRow() {
                                              QStringLiteral("Delete"), QStringLiteral("Don't Delete")))
             return;
         const QList<int> selected = SelectedRows();
+        QStringList kept;
         for (int i = mModel->ListCount() - 1; i >= 0; --i) {
             if (!selected.contains(i)) continue;
-            if (const auto record = mModel->CellTag(i)) record->DeleteFromDisk();
+            const auto record = mModel->CellTag(i);
+            if (record) record->DeleteFromDisk();
+            // A photo the database would not let go of stays listed, and the user hears of it.
+            if (record && record->mRowID != 0) {
+                kept.prepend(record->mName);
+                continue;
+            }
             mModel->RemoveRow(i);
         }
+        if (!kept.isEmpty())
+            Desktop::Current().MsgBox(QStringLiteral("These photos could not be deleted: %1")
+                                          .arg(kept.join(QStringLiteral(", "))));
     });
 }
 

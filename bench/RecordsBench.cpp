@@ -1,7 +1,9 @@
 // Picture operations against the plain Qt operation doing the same work, and the cost of
 // saving a photo record with a camera-sized source picture.
+#include "BenchPhoto.h"
 #include "DataStore.h"
 #include "DatabaseRecord.h"
+#include "ExternalTool.h"
 #include "PNGu.h"
 #include "PassportPhotoInfo.h"
 #include "PictureExtensions.h"
@@ -10,71 +12,27 @@
 #include "SqlFileDatabase.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTransform>
+#include <QtEndian>
+#include <algorithm>
+#include <atomic>
 #include <benchmark/benchmark.h>
-#include <cmath>
-#include <cstdio>
-#include <map>
-#include <string>
+#include <libdeflate.h>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+#include <zlib.h>
 
 namespace {
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
-
-// A stand-in for a camera photo as the editor gets it: a lit backdrop, a subject with shading
-// and texture, sensor noise, then a pass through JPEG at quality 90, as photos arrive.
-QImage MakePhoto() {
-    QImage pic(kWidth, kHeight, QImage::Format_RGB32);
-    quint32 seed = 12345;
-    auto next = [&seed] {
-        seed = seed * 1664525u + 1013904223u;
-        return seed >> 24;
-    };
-    for (int y = 0; y < kHeight; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(pic.scanLine(y));
-        const double fy = double(y) / kHeight;
-        for (int x = 0; x < kWidth; ++x) {
-            const double fx = double(x) / kWidth;
-            const double dx = fx - 0.5, dy = (fy - 0.55) * 0.75;
-            const bool subject = dx * dx + dy * dy < 0.05;
-            const double shade = subject ? 150 + 60 * std::sin(fx * 40) * std::cos(fy * 31) + 25 * std::sin((fx + fy) * 400)
-                                         : 190 + 30 * fx - 20 * fy + 6 * std::sin(fx * 9 + fy * 7);
-            // Triangular noise of a few levels, partly shared by the channels as in sensors.
-            const int common = int(next() + next()) / 64 - 8;
-            auto level = [&](double base) {
-                const int n = int(next() + next()) / 128 - 4;
-                return std::clamp(int(base) + common + n, 0, 255);
-            };
-            line[x] = subject ? qRgb(level(shade), level(shade * 0.8), level(shade * 0.7))
-                              : qRgb(level(shade * 0.95), level(shade), level(shade * 1.05));
-        }
-    }
-    QByteArray jpeg;
-    QBuffer out(&jpeg);
-    out.open(QIODevice::WriteOnly);
-    QImageWriter writer(&out, "jpeg");
-    writer.setQuality(90);
-    writer.write(pic);
-    out.close();
-    QBuffer in(&jpeg);
-    in.open(QIODevice::ReadOnly);
-    QImageReader::setAllocationLimit(1024);
-    QImageReader reader(&in, "jpeg");
-    return reader.read().convertToFormat(QImage::Format_RGB32);
-}
-
 const QImage& Photo() {
-    static const QImage photo = MakePhoto();
-    return photo;
+    return BenchPhoto::CameraPhoto();
 }
 
 // --- Quarter turn -------------------------------------------------------------------------
@@ -208,6 +166,14 @@ void BM_SavePart_EncodeSource(benchmark::State& state) {
 BENCHMARK(BM_SavePart_EncodeSource)
     ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5)->ReportAggregatesOnly();
 
+// The encoder held to one thread, beside its compressor on one thread below.
+void BM_EncodeSourceOneThread(benchmark::State& state) {
+    const QImage& source = Photo();
+    for (auto _ : state) benchmark::DoNotOptimize(PngEncoder::Encode(source, 1));
+}
+BENCHMARK(BM_EncodeSourceOneThread)
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)->ReportAggregatesOnly();
+
 void BM_SavePart_DatabaseRow(benchmark::State& state) {
     TempStore temp;
     const QImage passport = PassportPicture();
@@ -241,44 +207,109 @@ void BM_SavePart_FileWrite(benchmark::State& state) {
 BENCHMARK(BM_SavePart_FileWrite)
     ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5)->ReportAggregatesOnly();
 
-// Prints the usual table, then each operation against its plain Qt counterpart.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& reports) override {
-        ConsoleReporter::ReportRuns(reports);
-        for (const Run& run : reports)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-    }
-    void PrintRatios() const {
-        const std::pair<const char*, const char*> pairs[] = {
-            {"BM_RotateCW", "BM_QtTransformed90"},
-            {"BM_AdjustContrastAndBrightness", "BM_QtScanLineTable"},
-        };
-        std::printf("\nmedian real time, ours against plain Qt (limit 1.5):\n");
-        for (const auto& [ours, qt] : pairs) {
-            const auto a = medians.find(ours), b = medians.find(qt);
-            if (a == medians.end() || b == medians.end()) continue;
-            std::printf("  %-32s %8.1f ms   %-20s %8.1f ms   ratio %.2f\n", ours, a->second, qt, b->second,
-                        a->second / b->second);
-        }
-        if (const auto save = medians.find("BM_SaveToDB_NewRecord"); save != medians.end())
-            std::printf("  BM_SaveToDB_NewRecord median %.0f ms (limit 1000 ms)\n", save->second);
-    }
+// --- The encoder's compressor alone on the same bytes -------------------------------------
 
-private:
-    std::map<std::string, double> medians;
-};
+// The level PngEncoder gives libdeflate; keep the two in step.
+constexpr int kEncoderLevel = 3;
+
+// The filtered rows the encoder compresses, taken back out of its own PNG.
+const QByteArray& FilteredRows() {
+    static const QByteArray rows = [] {
+        const QByteArray png = PngEncoder::Encode(Photo());
+        QByteArray stream;
+        for (qsizetype at = 8; at + 12 <= png.size();) {
+            const auto length = qFromBigEndian<quint32>(png.constData() + at);
+            if (png.mid(at + 4, 4) == "IDAT") stream += png.mid(at + 8, length);
+            at += 12 + static_cast<qsizetype>(length);
+        }
+        QByteArray out(static_cast<qsizetype>(Photo().height()) * (Photo().width() * 3 + 1), Qt::Uninitialized);
+        uLongf size = static_cast<uLongf>(out.size());
+        if (uncompress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(stream.constData()),
+                       static_cast<uLong>(stream.size())) != Z_OK || size != static_cast<uLongf>(out.size()))
+            throw std::runtime_error("the encoder's PNG does not inflate");
+        return out;
+    }();
+    return rows;
+}
+
+// libdeflate at the encoder's level over the same bytes, in the same bands on `threads`
+// threads; the filtering, the checksums and the PNG container are left out.
+void DeflateBands(benchmark::State& state, int threads) {
+    const QByteArray& rows = FilteredRows();
+    const size_t rowBytes = static_cast<size_t>(Photo().width()) * 3 + 1;
+    const int height = Photo().height();
+    const int bands = std::clamp(height / 64, 1, threads * 4);
+    size_t compressed = 0;
+    for (auto _ : state) {
+        std::atomic<int> next{0};
+        std::atomic<size_t> total{0};
+        auto work = [&] {
+            libdeflate_compressor* c = libdeflate_alloc_compressor(kEncoderLevel);
+            std::vector<unsigned char> out;
+            for (int i; (i = next.fetch_add(1)) < bands;) {
+                const size_t first = size_t(height) * size_t(i) / size_t(bands);
+                const size_t end = size_t(height) * size_t(i + 1) / size_t(bands);
+                const size_t in = (end - first) * rowBytes;
+                out.resize(libdeflate_deflate_compress_bound(c, in));
+                total += libdeflate_deflate_compress(c, rows.constData() + first * rowBytes, in, out.data(), out.size());
+            }
+            libdeflate_free_compressor(c);
+        };
+        std::vector<std::thread> helpers;
+        for (int t = 1; t < threads; ++t) helpers.emplace_back(work);
+        work();
+        for (auto& t : helpers) t.join();
+        compressed = total;
+    }
+    state.counters["deflate_MB"] = double(compressed) / 1e6;
+}
+
+int EncoderThreads() {
+    return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 8);
+}
+
+void BM_DeflateSameThreads(benchmark::State& state) {
+    DeflateBands(state, EncoderThreads());
+}
+BENCHMARK(BM_DeflateSameThreads)
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5)->ReportAggregatesOnly();
+
+void BM_DeflateOneThread(benchmark::State& state) {
+    DeflateBands(state, 1);
+}
+BENCHMARK(BM_DeflateOneThread)
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)->ReportAggregatesOnly();
+
+// --- vips ---------------------------------------------------------------------------------
+
+// vips turning the photo a quarter, from and to its own uncompressed format (one run of the tool).
+void BM_VipsRotate90(benchmark::State& state) {
+    QString photo;
+    try {
+        photo = BenchPhoto::CameraVipsFile();
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+        return;
+    }
+    const QStringList args{QStringLiteral("rot"), photo, BenchPhoto::ScratchFolder() + QStringLiteral("/turned.v"),
+                           QStringLiteral("d90")};
+    for (auto _ : state)
+        if (!ExternalTool::Run(QStringLiteral("vips"), args)) {
+            state.SkipWithError("vips failed");
+            break;
+        }
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    if (ExternalTool::Available(QStringLiteral("vips")))
+        benchmark::RegisterBenchmark("BM_VipsRotate90", BM_VipsRotate90)
+            ->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
+    benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
 }

@@ -37,6 +37,24 @@ namespace {
 const QString kUnitedStates = QStringLiteral("United States");
 const QString kUnitedKingdom = QStringLiteral("United Kingdom");
 
+const QString kNotAPicture = QStringLiteral("Not a valid picture file.");
+const QString kTooSmall =
+    QStringLiteral("Warning: this image is too small to print a quality passport photo.  "
+                   "Please import another higher resolution image.");
+const QString kDamagedWarning = QStringLiteral(
+    "Warning: this picture is damaged, so part of it may be missing or wrong.  Please check it, or import an "
+    "undamaged copy.");
+const QString kDamagedRefused = QStringLiteral("This picture is damaged and cannot be opened.");
+
+QString TooLargeMessage(QSize size) {
+    return QStringLiteral("This picture is too large to import: %1 x %2 pixels (%3 megapixels).  "
+                          "Pictures of up to %4 megapixels can be imported.")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(qRound64(double(size.width()) * size.height() / 1e6))
+        .arg(Pictures::kMaxPicturePixels / 1000000);
+}
+
 // Shrinks a control's font until `text` fits `room` pixels, so no caption is clipped on a
 // desktop whose default font is larger than the one the window was designed for.
 void FitText(QWidget* control, const QString& text, int room) {
@@ -62,12 +80,69 @@ QImage PlainPicture(const QImage& image) {
     return flat;
 }
 
+// A picture that arrived decoded, held to the same size bound as a file.
+Pictures::OpenedPicture DecodedPicture(const QImage& image) {
+    Pictures::OpenedPicture p;
+    if (image.isNull()) return p;
+    p.size = image.size();
+    if (qint64(image.width()) * image.height() > Pictures::kMaxPicturePixels) {
+        p.status = Pictures::OpenStatus::TooLarge;
+        return p;
+    }
+    p.picture = PlainPicture(image);
+    p.status = Pictures::OpenStatus::Ok;
+    return p;
+}
+
+// Encoded picture data carried by a drop (a browser's "image/png", say); it is read with the
+// same checks as a file instead of being decoded unchecked.
+QByteArray EncodedPicture(const QMimeData* obj) {
+    if (!obj) return {};
+    for (const QString& format : obj->formats()) {
+        if (!format.startsWith(QLatin1String("image/"))) continue;
+        const QByteArray data = obj->data(format);
+        if (!data.isEmpty()) return data;
+    }
+    return {};
+}
+
 // The first local file among the dropped items, if any.
 QString DroppedFile(const QMimeData* obj) {
     if (!obj || !obj->hasUrls()) return {};
     for (const QUrl& url : obj->urls())
         if (url.isLocalFile()) return url.toLocalFile();
     return {};
+}
+
+// Whether a drag carries something that may be a picture: picture data or a file.
+bool OffersPicture(const QMimeData* obj) {
+    if (!obj) return false;
+    if (obj->hasImage() || !DroppedFile(obj).isEmpty()) return true;
+    const QStringList formats = obj->formats();
+    return std::any_of(formats.begin(), formats.end(),
+                       [](const QString& f) { return f.startsWith(QLatin1String("image/")); });
+}
+
+// Tells the user why `opened` gives nothing to import and returns false; true when it gives a
+// picture. A file that holds no picture at all gets the import path's own answer.
+enum class NoPictureAnswer { Message, Beep };
+bool Importable(const Pictures::OpenedPicture& opened, NoPictureAnswer noPicture) {
+    switch (opened.status) {
+    case Pictures::OpenStatus::Ok:
+    case Pictures::OpenStatus::Damaged: return true;
+    case Pictures::OpenStatus::TooLarge:
+        Desktop::Current().MsgBox(TooLargeMessage(opened.size));
+        return false;
+    case Pictures::OpenStatus::Unreadable:
+        Desktop::Current().MsgBox(kDamagedRefused);
+        return false;
+    case Pictures::OpenStatus::NotAPicture: break;
+    }
+    if (noPicture == NoPictureAnswer::Beep)
+        Desktop::Current().Beep();
+    else
+        Desktop::Current().MsgBox(kNotAPicture);
+    return false;
 }
 
 // The record's stored whole-number value of `key`; raises KeyNotFound when it is absent.
@@ -416,12 +491,10 @@ void EditWindow::Import(const QImage& pic) {
 void EditWindow::butSelectPhoto_Action() {
     const QString f = Desktop::Current().OpenFile(this, FileTypes1::JPEG().Filter());
     if (f.isEmpty()) return;
-    const QImage p = Pictures::OpenAsPicture(f);
-    if (p.isNull()) {
-        Desktop::Current().MsgBox(QStringLiteral("Not a valid picture file."));
-        return;
-    }
-    Import(p);
+    const Pictures::OpenedPicture p = Pictures::OpenPicture(f);
+    if (!Importable(p, NoPictureAnswer::Message)) return;
+    Import(p.picture);
+    if (p.status == Pictures::OpenStatus::Damaged) Desktop::Current().MsgBox(kDamagedWarning);
     if (efPhotoName->text() == defaultPhotoName) efPhotoName->setText(NameBeforeFirstDot(QFileInfo(f).fileName()));
 }
 
@@ -432,22 +505,22 @@ void EditWindow::ScaleCanvas_Open() {
 }
 
 bool EditWindow::ScaleCanvas_DropObject(const QMimeData* obj) {
-    QImage p;
+    // A picture first, else a file; each way gives up only when it found no picture at all.
+    Pictures::OpenedPicture p;
     QString name;
-    if (obj && obj->hasImage()) {
-        p = PlainPicture(qvariant_cast<QImage>(obj->imageData()));
-    } else if (const QString f = DroppedFile(obj); !f.isEmpty()) {
-        p = Pictures::OpenAsPicture(f);
-        name = QFileInfo(f).fileName();
+    if (const QByteArray data = EncodedPicture(obj); !data.isEmpty()) p = Pictures::OpenPictureData(data);
+    if (p.status == Pictures::OpenStatus::NotAPicture && obj && obj->hasImage())
+        p = DecodedPicture(qvariant_cast<QImage>(obj->imageData()));
+    if (p.status == Pictures::OpenStatus::NotAPicture) {
+        if (const QString f = DroppedFile(obj); !f.isEmpty()) {
+            p = Pictures::OpenPicture(f);
+            name = QFileInfo(f).fileName();
+        }
     }
-    if (p.isNull()) {
-        Desktop::Current().Beep();
-        return false;
-    }
-    Import(p);
-    if (ScaleCanvas->ScaleMin < 1.0)
-        Desktop::Current().MsgBox(QStringLiteral("Warning: this image is too small to print a quality passport photo.  "
-                                                 "Please import another higher resolution image."));
+    if (!Importable(p, NoPictureAnswer::Beep)) return false;
+    Import(p.picture);
+    if (p.status == Pictures::OpenStatus::Damaged) Desktop::Current().MsgBox(kDamagedWarning);
+    if (ScaleCanvas->ScaleMin < 1.0) Desktop::Current().MsgBox(kTooSmall);
     if (efPhotoName->text() == defaultPhotoName && !name.isEmpty()) efPhotoName->setText(NameBeforeFirstDot(name));
     return true;
 }
@@ -651,7 +724,7 @@ bool EditWindow::eventFilter(QObject* watched, QEvent* event) {
         if (type == QEvent::DragEnter || type == QEvent::DragMove) {
             auto* drag = static_cast<QDropEvent*>(event);
             const QMimeData* obj = drag->mimeData();
-            if (obj && (obj->hasImage() || !DroppedFile(obj).isEmpty())) {
+            if (OffersPicture(obj)) {
                 drag->acceptProposedAction();
                 return true;
             }

@@ -6,9 +6,11 @@
 #include "Val.h"
 #include "WindowExtensions.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QSaveFile>
 #include <QStringTokenizer>
 #include <charconv>
@@ -191,10 +193,11 @@ QString DictionaryFile::GetStringValue() const {
 
 void DictionaryFile::SetStringValue(const QString& s) {
     Clear();
-    Parse(s, 0);
+    qint64 pictureBudget = kMaxPicturePixels;
+    Parse(s, 0, pictureBudget);
 }
 
-void DictionaryFile::Parse(QStringView s, int depth) {
+void DictionaryFile::Parse(QStringView s, int depth, qint64& pictureBudget) {
     const qsizetype semicolon = s.indexOf(u';');
     const QStringView header = semicolon < 0 ? s : s.left(semicolon);
     const QStringView body = semicolon < 0 ? QStringView() : s.mid(semicolon + 1);
@@ -230,12 +233,12 @@ void DictionaryFile::Parse(QStringView s, int depth) {
             DictionaryFile nested;
             nested.ConvertObjectToString = ConvertObjectToString;
             nested.ConvertStringToObject = ConvertStringToObject;
-            if (depth + 1 < kMaxNesting) nested.Parse(data, depth + 1);
+            if (depth + 1 < kMaxNesting) nested.Parse(data, depth + 1, pictureBudget);
             value = QVariant::fromValue(nested);
         } else if (TagIs(tag, u'f')) {
             value = FolderItemExtensions::GetFolderItem(data.toString());
         } else if (TagIs(tag, u'p')) {
-            value = StringToPicture(data.toString());
+            value = StringToPicture(data.toString(), pictureBudget);
         } else if (TagIs(tag, u'i')) {
             value = ToInt32(Val(data));
         } else if (TagIs(tag, u'd')) {
@@ -269,9 +272,19 @@ QString DictionaryFile::PictureToString(const QVariant& picture) {
     return QString::fromLatin1(PNGu::GetData(picture.value<QImage>()));
 }
 
-QVariant DictionaryFile::StringToPicture(const QString& s) {
-    const QImage pic = PNGu::GetPictureWithMask(s.toLatin1());
-    return pic.isNull() ? QVariant() : QVariant(pic);
+QVariant DictionaryFile::StringToPicture(const QString& s, qint64& pictureBudget) {
+    const QByteArray bytes = s.toLatin1();
+    if (!bytes.startsWith("\x89PNG\r\n\x1a\n")) return {};
+    // The size its header declares decides, before a single pixel is decoded.
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const QSize size = QImageReader(&buffer, "png").size();
+    if (!size.isValid() || qint64(size.width()) * size.height() > pictureBudget) return {};
+    const QImage pic = PNGu::GetPictureWithMask(bytes);
+    if (pic.isNull()) return {};
+    pictureBudget -= qint64(pic.width()) * pic.height();
+    return pic;
 }
 
 bool DictionaryFile::WriteToFile(const QString& path) const {

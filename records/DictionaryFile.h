@@ -35,6 +35,9 @@ public:
     // Deeper "c" entries than this in a parsed string are read as empty tables, so a hostile
     // string cannot exhaust the stack.
     static constexpr int kMaxNesting = 64;
+    // All "p" entries of one parsed string together decode to at most this many pixels (about
+    // one camera photo); the rest read as nil. A few kilobytes of PNG can claim gigabytes.
+    static constexpr qint64 kMaxPicturePixels = 50'000'000;
 
     DictionaryFile() = default;
     DictionaryFile(std::initializer_list<std::pair<QString, QVariant>> pairs);
@@ -95,10 +98,10 @@ public:
     friend bool operator!=(const DictionaryFile& a, const DictionaryFile& b) { return !(a == b); }
 
 private:
-    void Parse(QStringView s, int depth);
+    void Parse(QStringView s, int depth, qint64& pictureBudget);
     static bool CheckPointOnScreen(qint64 x, qint64 y, const QList<QRect>& screens);
     static QString PictureToString(const QVariant& picture);
-    static QVariant StringToPicture(const QString& s);
+    static QVariant StringToPicture(const QString& s, qint64& pictureBudget);
 
     std::vector<std::pair<QString, QVariant>> mEntries;
     QHash<QString, qsizetype> mIndex; // key -> position in mEntries

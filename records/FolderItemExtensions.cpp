@@ -20,7 +20,10 @@ QByteArray text(const QString& path) {
 
 void SetText(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly)) throw NilObjectException("file cannot be created");
+    // Unbuffered, so a short write (a full disk) shows in write(): a buffered one surfaces only
+    // in commit(), which keeps the cut file all the same.
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw NilObjectException("file cannot be created");
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         throw NilObjectException("file cannot be written");

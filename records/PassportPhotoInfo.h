@@ -38,9 +38,10 @@ public:
     QImage mPicPassPort() const;
     void mPicPassPort(const QImage& pic);
 
-    // Inserts (row id 0) or updates the row, then writes the source picture to the data folder.
-    // Raises SaveError when the database or the disk refuses the write, NilObjectException when
-    // there is no source picture, no data folder or no database; what() tells why.
+    // Inserts (row id 0) or updates the row and writes the source picture to the data folder, as
+    // one change: when the database or the disk refuses either, SaveError is raised and the row,
+    // the file and mRowID stay as they were. Without a source picture the row is still stored and
+    // NilObjectException raised; also without a data folder or database. what() tells why.
     virtual void SaveToDB();
     // Fills the record from row `id`, without the two large pictures; false when it cannot.
     virtual bool LoadID(int id);

@@ -1,18 +1,162 @@
 #include "Pictures.h"
 
+#include <QBuffer>
 #include <QColorSpace>
+#include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QSaveFile>
 #include <cmath>
+#include <cstring>
 
 namespace Pictures {
 
 namespace {
 constexpr double kInchesPerMetre = 39.37007874015748;
-// Room for a 100-megapixel photo decoded at 32 bits, with headroom for the decoder.
+// Room for the largest accepted picture as a decoder may hold it: 16-bit channels with alpha
+// take 8 bytes a pixel.
 constexpr int kAllocationLimitMB = 1024;
+static_assert(kMaxPicturePixels * 8 <= qint64(kAllocationLimitMB) * 1024 * 1024);
+
+bool TooLarge(QSize size) {
+    return qint64(size.width()) * size.height() > kMaxPicturePixels;
+}
+
+// Counts the JPEG decoder's reports of corrupt data while it lives. Qt passes libjpeg's
+// warnings (a bad Huffman code, a premature end of data) to this logging category and then
+// carries on with what it could decode; the messages still go wherever they went before.
+class DecoderWarnings {
+public:
+    DecoderWarnings() {
+        sCount = 0;
+        sPrevious = qInstallMessageHandler(&Handle);
+    }
+    ~DecoderWarnings() { qInstallMessageHandler(sPrevious); }
+    DecoderWarnings(const DecoderWarnings&) = delete;
+    DecoderWarnings& operator=(const DecoderWarnings&) = delete;
+    int Count() const { return sCount; }
+
+private:
+    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (type != QtDebugMsg && type != QtInfoMsg && context.category &&
+            std::strcmp(context.category, "qt.gui.imageio.jpeg") == 0)
+            ++sCount;
+        if (sPrevious) sPrevious(type, context, message);
+    }
+    static inline QtMessageHandler sPrevious = nullptr;
+    static inline int sCount = 0;
+};
+
+// True when a JPEG stream runs through its scans to the end-of-image marker. A file cut short
+// decodes without complaint, its missing part grey; what follows the marker (some cameras
+// append data) does not matter.
+bool JpegReachesItsEnd(const uchar* d, qint64 n) {
+    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return false;
+    qint64 i = 2;
+    while (i < n) {
+        if (d[i] != 0xFF) {
+            // Coded data of a scan, or stray bytes the decoder skips: on to the next marker.
+            const void* next = std::memchr(d + i, 0xFF, size_t(n - i));
+            if (!next) return false;
+            i = static_cast<const uchar*>(next) - d;
+        }
+        while (i < n && d[i] == 0xFF) ++i;
+        if (i >= n) return false;
+        const uchar marker = d[i++];
+        if (marker == 0xD9) return true;
+        // A stuffed 0xFF, a restart marker, or TEM: no length follows.
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+        if (i + 2 > n) return false;
+        const qint64 length = (qint64(d[i]) << 8) | d[i + 1];
+        if (length < 2) return false;
+        i += length;
+    }
+    return false;
+}
+
+bool JpegFileReachesItsEnd(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    // Mapped, so even a large file is only paged through, never copied.
+    if (const uchar* bytes = file.map(0, file.size())) {
+        const bool complete = JpegReachesItsEnd(bytes, file.size());
+        file.unmap(const_cast<uchar*>(bytes));
+        return complete;
+    }
+    const QByteArray bytes = file.readAll();
+    return JpegReachesItsEnd(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size());
+}
+
+// The decoded picture as the editor works on it: Format_RGB32 in sRGB, transparent areas laid
+// on white as on paper. The decoded picture is let go as soon as the plain one exists.
+QImage PlainPicture(QImage image) {
+    const QColorSpace space = image.colorSpace();
+    const int dpmX = image.dotsPerMeterX(), dpmY = image.dotsPerMeterY();
+    QImage plain;
+    if (image.hasAlphaChannel()) {
+        plain = QImage(image.size(), QImage::Format_RGB32);
+        if (plain.isNull()) return {};
+        plain.fill(Qt::white);
+        QPainter p(&plain);
+        p.drawImage(0, 0, image);
+    } else {
+        plain = image.convertToFormat(QImage::Format_RGB32);
+        if (plain.isNull()) return {};
+    }
+    image = QImage();
+    plain.setDotsPerMeterX(dpmX);
+    plain.setDotsPerMeterY(dpmY);
+    if (space.isValid() && space != QColorSpace(QColorSpace::SRgb)) {
+        plain.setColorSpace(space);
+        plain.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
+    }
+    return plain;
+}
+
+// Reads the picture `reader` is set on, refusing it from its header when too large. Whether a
+// JPEG reached its end is the caller's to check, as only the caller has the bytes.
+OpenedPicture Decode(QImageReader& reader) {
+    QImageReader::setAllocationLimit(kAllocationLimitMB);
+    reader.setAutoTransform(true);
+    OpenedPicture result;
+    const DecoderWarnings warnings;
+    if (!reader.canRead()) return result;
+    QSize size = reader.size();
+    if (size.isValid()) {
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90) size.transpose();
+        result.size = size;
+        if (TooLarge(size)) {
+            result.status = OpenStatus::TooLarge;
+            return result;
+        }
+    }
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) {
+        result.status = OpenStatus::Unreadable;
+        return result;
+    }
+    result.size = image.size();
+    // A format whose header gave no size is held to the same bound once decoded.
+    if (TooLarge(image.size())) {
+        result.status = OpenStatus::TooLarge;
+        return result;
+    }
+    result.picture = PlainPicture(std::move(image));
+    if (result.picture.isNull()) {
+        result.status = OpenStatus::Unreadable;
+        return result;
+    }
+    result.status = warnings.Count() > 0 ? OpenStatus::Damaged : OpenStatus::Ok;
+    return result;
+}
+
+// Asked before reading: once the data is read the reader no longer names its format.
+bool IsJpeg(QImageReader& reader) {
+    const QByteArray format = reader.format();
+    return format == "jpeg" || format == "jpg";
+}
+
 } // namespace
 
 QImage NewPicture(int width, int height) {
@@ -72,26 +216,30 @@ QImage WithoutMask(const QImage& pic) {
     return out;
 }
 
-QImage OpenAsPicture(const QString& path) {
-    QImageReader::setAllocationLimit(kAllocationLimitMB);
+OpenedPicture OpenPicture(const QString& path) {
     QImageReader reader(path);
-    reader.setAutoTransform(true);
-    QImage image;
-    if (!reader.read(&image) || image.isNull()) return {};
-    if (image.colorSpace().isValid() && image.colorSpace() != QColorSpace(QColorSpace::SRgb))
-        image.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
-    if (image.hasAlphaChannel()) {
-        // Transparent areas of an imported picture show as white, as on paper.
-        QImage flat(image.size(), QImage::Format_RGB32);
-        flat.fill(Qt::white);
-        QPainter p(&flat);
-        p.drawImage(0, 0, image);
-        p.end();
-        flat.setDotsPerMeterX(image.dotsPerMeterX());
-        flat.setDotsPerMeterY(image.dotsPerMeterY());
-        return flat;
-    }
-    return image.convertToFormat(QImage::Format_RGB32);
+    const bool jpeg = IsJpeg(reader);
+    OpenedPicture result = Decode(reader);
+    if (result.status == OpenStatus::Ok && jpeg && !JpegFileReachesItsEnd(path))
+        result.status = OpenStatus::Damaged;
+    return result;
+}
+
+OpenedPicture OpenPictureData(const QByteArray& data) {
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const bool jpeg = IsJpeg(reader);
+    OpenedPicture result = Decode(reader);
+    if (result.status == OpenStatus::Ok && jpeg &&
+        !JpegReachesItsEnd(reinterpret_cast<const uchar*>(data.constData()), data.size()))
+        result.status = OpenStatus::Damaged;
+    return result;
+}
+
+QImage OpenAsPicture(const QString& path) {
+    return OpenPicture(path).picture;
 }
 
 bool SaveAsPicture(const QImage& pic, const QString& path) {

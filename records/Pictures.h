@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 // The picture layer: a plain picture is a Format_RGB32 QImage, a picture with a mask is a
@@ -19,8 +21,34 @@ void SetMask(QImage& pic, const QImage& mask);
 // Drops the mask, keeping every pixel's colour.
 QImage WithoutMask(const QImage& pic);
 
-// Opens a file as a picture: EXIF orientation applied, up to 100-megapixel-class sizes;
-// null when the file holds no picture.
+// The most pixels a picture may have to be opened (100 megapixels, e.g. 10000 x 10000): a
+// larger one is refused from its header, before any memory is spent on decoding it.
+inline constexpr qint64 kMaxPicturePixels = 100'000'000;
+
+// What opening a picture found.
+enum class OpenStatus {
+    Ok,          // a whole picture
+    Damaged,     // a picture whose data ends early or that the decoder found corrupt; what
+                 // could be decoded is there, missing parts grey
+    Unreadable,  // a picture format whose data cannot be decoded at all
+    TooLarge,    // more than kMaxPicturePixels pixels; not decoded
+    NotAPicture, // empty, missing, a folder, or no picture format at all
+};
+
+struct OpenedPicture {
+    OpenStatus status = OpenStatus::NotAPicture;
+    // Upright (EXIF orientation applied), Format_RGB32, transparency laid on white, sRGB;
+    // null unless the status is Ok or Damaged.
+    QImage picture;
+    // The upright size, when the header gave it (also for TooLarge).
+    QSize size;
+};
+
+// Opens a picture file, reporting why when it gives no whole picture.
+OpenedPicture OpenPicture(const QString& path);
+// The same for encoded picture data (a drop that carries no file).
+OpenedPicture OpenPictureData(const QByteArray& data);
+// The picture of OpenPicture, also a damaged one; null when there is none.
 QImage OpenAsPicture(const QString& path);
 // Writes the picture as PNG, atomically; false when it could not be written.
 bool SaveAsPicture(const QImage& pic, const QString& path);

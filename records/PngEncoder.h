@@ -4,8 +4,9 @@
 #include <QImage>
 
 // A fast PNG encoder for large pictures: rows filtered as libpng does by default (per row the
-// filter with the smallest sum of absolute values), compressed with zlib in bands on several
-// threads, each band ending on a byte boundary, and joined into one zlib stream as pigz does.
+// filter with the smallest sum of absolute values), bands of rows compressed with libdeflate on
+// several threads, and the bands' deflate streams joined bit by bit into the one zlib stream
+// that PNG requires.
 namespace PngEncoder {
 
 // PNG bytes of the picture: 8-bit RGB for a plain picture, RGBA (straight alpha, so colours

@@ -13,6 +13,7 @@
 #include <charconv>
 #include <limits>
 #include <optional>
+#include <unistd.h>
 
 namespace Prefs {
 
@@ -23,6 +24,9 @@ struct State {
     std::optional<DictionaryFile> prefStorage;
     std::optional<DictionaryFile> tempStorage;
     bool useTempStorage = false;
+    // The file on disk holds something the table does not (it could not be read, or some of
+    // its lines could not be taken as they stand): keep it beside before replacing it.
+    bool keepOldFile = false;
 };
 
 State& S() {
@@ -130,12 +134,26 @@ std::optional<std::pair<QByteArray, QByteArray>> Line(const QVariant& v) {
     return std::nullopt;
 }
 
-void ReadLine(const QByteArray& line, DictionaryFile& table) {
-    const QList<QByteArray> fields = line.split('=');
-    auto field = [&](qsizetype n) { return n < fields.size() ? fields[n] : QByteArray(); };
-    const QString key = QString::fromUtf8(QByteArray::fromPercentEncoding(field(0)));
-    const QByteArray typeName = field(1);
-    const QByteArray raw = QByteArray::fromPercentEncoding(field(2));
+// Field `n` (0-based) of a line cut at "=", without cutting the rest of it.
+QByteArrayView Field(QByteArrayView line, int n) {
+    qsizetype start = 0;
+    for (int i = 0; i < n; ++i) {
+        const qsizetype eq = line.indexOf('=', start);
+        if (eq < 0) return {};
+        start = eq + 1;
+    }
+    const qsizetype end = line.indexOf('=', start);
+    return line.sliced(start, (end < 0 ? line.size() : end) - start);
+}
+
+// Reads one line into the table. True when the line was taken as it stands, so that saving
+// the table writes it again: false for a line that is ignored, is cut short or reads as
+// something else than it says.
+bool ReadLine(QByteArrayView line, DictionaryFile& table) {
+    const QByteArray rawKey = QByteArray::fromPercentEncoding(Field(line, 0).toByteArray());
+    const QString key = QString::fromUtf8(rawKey);
+    const QByteArrayView typeName = Field(line, 1);
+    const QByteArray raw = QByteArray::fromPercentEncoding(Field(line, 2).toByteArray());
     const QString text = QString::fromUtf8(raw);
 
     auto is = [&](const char* name) { return typeName.compare(name, Qt::CaseInsensitive) == 0; };
@@ -163,8 +181,33 @@ void ReadLine(const QByteArray& line, DictionaryFile& table) {
     else if (is("folderItem"))
         value = FolderItemExtensions::GetFolderItem(text);
     else
-        return;
+        return false;
+    const bool seen = table.HasKey(key);
     table.SetValue(key, value);
+
+    const auto written = Line(value);
+    return !seen && written && rawKey == key.toUtf8() && typeName.compare(written->first, Qt::CaseInsensitive) == 0 &&
+           raw == QByteArray::fromPercentEncoding(written->second) && line.count('=') == 2;
+}
+
+// A name beside `path` that no file has yet: "Kestrine.bak", then "Kestrine.2.bak", ...
+QString FreeBackupName(const QString& path) {
+    QString name = path + QStringLiteral(".bak");
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = path + QLatin1Char('.') + QString::number(n) + QStringLiteral(".bak");
+    return name;
+}
+
+// Keeps the file at `path` beside it under a free name: as a second link to the same file when
+// the file system allows (which needs no reading, so it also works for a file that cannot be
+// read), else as a copy. Raises NilObjectException when neither works.
+void KeepBeside(const QString& path) {
+    const QString backup = FreeBackupName(path);
+    // A second link to a symbolic link would follow the file it names when that is replaced.
+    const bool symLink = QFileInfo(path).isSymLink();
+    if (!symLink && ::link(QFile::encodeName(path).constData(), QFile::encodeName(backup).constData()) == 0) return;
+    if (QFileInfo(path).isFile() && QFile::copy(path, backup)) return;
+    throw NilObjectException("the preferences file cannot be kept before it is replaced");
 }
 
 } // namespace
@@ -175,13 +218,25 @@ void LoadPrefs(const QString& name) {
     State& s = S();
     s.prefFile = QDir(folder).filePath(name);
     s.prefStorage = DictionaryFile();
+    s.keepOldFile = false;
     if (!QFileInfo::exists(*s.prefFile)) return;
 
-    QByteArray text = FolderItemExtensions::text(*s.prefFile);
-    text.replace("\r\n", "\n");
-    text.replace('\r', '\n');
-    const QList<QByteArray> lines = text.split('\n');
-    for (const QByteArray& line : lines) ReadLine(line, *s.prefStorage);
+    QByteArray text;
+    try {
+        text = FolderItemExtensions::text(*s.prefFile);
+    } catch (...) {
+        s.keepOldFile = true;
+        throw;
+    }
+    // Lines end with CR, LF or CR LF; an empty line holds nothing to keep.
+    const QByteArrayView all(text);
+    for (qsizetype start = 0; start < all.size();) {
+        qsizetype end = start;
+        while (end < all.size() && all[end] != '\n' && all[end] != '\r') ++end;
+        const QByteArrayView line = all.sliced(start, end - start);
+        if (!line.isEmpty() && !ReadLine(line, *s.prefStorage)) s.keepOldFile = true;
+        start = end + (end + 1 < all.size() && all[end] == '\r' && all[end + 1] == '\n' ? 2 : 1);
+    }
 }
 
 void SavePrefs() {
@@ -202,6 +257,9 @@ void SavePrefs() {
     }
     // A fresh home may have no preferences folder yet.
     QDir().mkpath(QFileInfo(*s.prefFile).absolutePath());
+    const QFileInfo old(*s.prefFile);
+    if (s.keepOldFile && (old.exists() || old.isSymLink())) KeepBeside(*s.prefFile);
+    s.keepOldFile = false;
     FolderItemExtensions::SetText(*s.prefFile, text);
 }
 

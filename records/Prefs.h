@@ -14,11 +14,15 @@
 namespace Prefs {
 
 // Points the module at the file `name` in the preferences folder and replaces the table with
-// what the file holds (an empty table when there is no file). Raises NilObjectException when
-// there is no preferences folder or the file cannot be read; the table is then empty.
+// what the file holds (an empty table when there is no file). Lines that cannot be used are
+// skipped; every other line is kept. Raises NilObjectException when there is no preferences
+// folder or the file cannot be read; the table is then empty.
 void LoadPrefs(const QString& name);
 // Replaces the file's whole content with the table, atomically. Does nothing before LoadPrefs.
-// Raises NilObjectException when the file cannot be written; the previous file is then intact.
+// When the file as loaded held anything the table does not (it could not be read, or a line was
+// skipped or read as something else), the old file is first kept beside it as "<name>.bak"
+// (or "<name>.2.bak", ... when that exists), once per load. Raises NilObjectException when the
+// old file cannot be kept or the new one cannot be written; the previous file is then intact.
 void SavePrefs();
 
 // The value under `key`, or `defaultValue` when there is none (or before any table exists).

@@ -30,6 +30,26 @@ QString SqlFileDatabase::DateToText(const QDateTime& date) {
 }
 
 QDateTime SqlFileDatabase::DateFromText(const QString& text) {
+    // The form every stored date has, read without QDateTime's format parser (a list of
+    // photos reads one per row).
+    if (text.size() == 19 && text[4] == u'-' && text[7] == u'-' && text[10] == u' ' && text[13] == u':' &&
+        text[16] == u':') {
+        auto number = [&text](int at, int digits) {
+            int v = 0;
+            for (int i = at; i < at + digits; ++i) {
+                const char16_t c = text[i].unicode();
+                if (c < u'0' || c > u'9') return -1;
+                v = v * 10 + (c - u'0');
+            }
+            return v;
+        };
+        const QDate date(number(0, 4), number(5, 2), number(8, 2));
+        const QTime time(number(11, 2), number(14, 2), number(17, 2));
+        if (date.isValid() && time.isValid()) {
+            const QDateTime d(date, time);
+            if (d.isValid()) return d;
+        }
+    }
     QDateTime d = QDateTime::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     if (!d.isValid()) d = QDateTime::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd"));
     if (!d.isValid()) d = QDateTime::fromString(text.trimmed(), Qt::ISODate);
@@ -57,12 +77,42 @@ bool SqlFileDatabase::Open(int flags) {
         return false;
     }
     Exec(QStringLiteral("PRAGMA synchronous = FULL"), {});
+    // Reading a preview means stepping over the passport picture stored before it in the row;
+    // mapped, its overflow pages are looked at in place instead of being copied out page by page.
+    Exec(QStringLiteral("PRAGMA mmap_size = 2147418112"), {});
     return true;
 }
 
 bool SqlFileDatabase::Connect() {
     if (DatabaseFile.isEmpty() || !QFileInfo(DatabaseFile).isFile()) return false;
-    return Open(SQLITE_OPEN_READWRITE);
+    if (!Open(SQLITE_OPEN_READWRITE)) return false;
+    // A file cut short, with pages overwritten, or stripped of the journal that would have
+    // undone a crash often still shows its schema; only a walk over every page tells. Opening
+    // it as if all were well would hide the photos it lost and add new ones to the damage.
+    if (!PagesAreWhole()) {
+        mDb.reset();
+        return false;
+    }
+    return true;
+}
+
+bool SqlFileDatabase::PagesAreWhole() {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(mDb.get(), "PRAGMA quick_check(1)", -1, &raw, nullptr) != SQLITE_OK) {
+        mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+        return false;
+    }
+    Statement stmt(raw);
+    if (sqlite3_step(raw) != SQLITE_ROW) {
+        mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+        return false;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+    if (!text || qstrcmp(text, "ok") != 0) {
+        mLastError = text ? QString::fromUtf8(text) : QStringLiteral("damaged database");
+        return false;
+    }
+    return true;
 }
 
 bool SqlFileDatabase::CreateDatabaseFile() {

@@ -20,7 +20,9 @@ public:
 
     QString DatabaseFile; // path of the database file
 
-    // Opens an existing file; true only when it opened and really is a database.
+    // Opens an existing file; true only when it opened, really is a database and every page of
+    // it is whole (a hot journal left by a crash is rolled back first). The file is never
+    // repaired, recreated or deleted: a refused one stays exactly as it was.
     bool Connect();
     // Creates a new file (failing when one exists already) and opens it.
     bool CreateDatabaseFile();
@@ -45,6 +47,7 @@ public:
 
 private:
     bool Open(int flags);
+    bool PagesAreWhole();
     bool Exec(const QString& statement, const QVariantList& params);
 
     struct Closer {

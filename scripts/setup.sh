@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need (only what is missing), then configures and builds.
-# Usage: scripts/setup.sh [build-dir] [cmake build type]
+# Usage: scripts/setup.sh [build-dir] [cmake build type] [more cmake arguments...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build qt6-base-dev qt6-image-formats-plugins libsqlite3-dev libgtest-dev
           libbenchmark-dev fonts-dejavu-core xvfb xauth poppler-utils)
+# A clang build (the sanitizer build and its fuzz targets) also needs clang's runtime libraries
+# (sanitizers, libFuzzer) and llvm's symbolizer for readable reports.
+case " $* " in
+  *clang*) packages+=(clang libclang-rt-14-dev llvm) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -21,5 +26,6 @@ fi
 
 build="${1:-build}"
 type="${2:-RelWithDebInfo}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="$type"
+shift $(( $# < 2 ? $# : 2 ))
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@"
 cmake --build "$build" --parallel "$(nproc)"

@@ -376,3 +376,25 @@ TEST_F(MainWindowTest, ScreenshotWithThreePhotos) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, APhotoTheDatabaseWillNotDeleteStaysListedAndTheUserIsTold) {
+    Start();
+    LoadTimer()->stop();
+    desktop->openAnswers.push_back(photo);
+    desktop->modalScripts.push_back(ImportAndSave(QStringLiteral("Stubborn")));
+    Win().AddNewPicture();
+    ASSERT_EQ(Win().Rows().ListCount(), 1);
+    ASSERT_TRUE(app->db()->SQLExecute(QStringLiteral(
+        "create trigger refuse before delete on passportdata begin select raise(abort, 'refused'); end")));
+    Select({0});
+    desktop->sheetAnswers.push_back(true);
+    Win().DeleteRow();
+    EXPECT_EQ(Win().Rows().ListCount(), 1);
+    ASSERT_EQ(desktop->messages.size(), 1);
+    EXPECT_TRUE(desktop->messages[0].contains(QStringLiteral("Stubborn")));
+    EXPECT_FALSE(app->RecordsWasDeleted());
+}
+
+} // namespace

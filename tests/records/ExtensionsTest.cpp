@@ -75,7 +75,8 @@ TEST(ExtensionsTest, RealScreensAndARealWindow) {
 TEST(ExtensionsTest, FolderItemTextIsTheWholeFileBytesUnchanged) {
     QTemporaryDir dir;
     const QString path = QDir(dir.path()).filePath(QStringLiteral("f"));
-    const QByteArray bytes("a\r\nb\rc\n\0\xff\xfe end", 16);
+    static constexpr char kRaw[] = "a\r\nb\rc\n\0\xff\xfe end";
+    const QByteArray bytes(kRaw, sizeof kRaw - 1);
     FolderItemExtensions::SetText(path, bytes);
     EXPECT_EQ(FolderItemExtensions::text(path), bytes);
     FolderItemExtensions::SetText(path, QByteArray("short"));

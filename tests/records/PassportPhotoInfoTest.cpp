@@ -252,6 +252,19 @@ TEST_F(PassportPhotoInfoTest, DeleteFromDiskRemovesRowAndFileAndMarksTheDeletion
     EXPECT_TRUE(QFileInfo::exists(FileOf(keep.mRowID)));
 }
 
+TEST_F(PassportPhotoInfoTest, ADeleteTheDatabaseRefusesKeepsTheWholePhoto) {
+    PassportPhotoInfo kept;
+    Fill(kept);
+    kept.SaveToDB();
+    ASSERT_TRUE(store.db->SQLExecute(QStringLiteral(
+        "create trigger refuse before delete on passportdata begin select raise(abort, 'refused'); end")));
+    kept.DeleteFromDisk();
+    EXPECT_NE(kept.mRowID, 0);
+    EXPECT_FALSE(store.RecordsWasDeleted);
+    EXPECT_EQ(StoredName(kept.mRowID), QStringLiteral("Ada Lovelace"));
+    EXPECT_TRUE(QFileInfo::exists(FileOf(kept.mRowID))); // the source picture is not lost
+}
+
 TEST_F(PassportPhotoInfoTest, DeleteFromDiskOfAnUnstoredRecordTouchesNothing) {
     // A row and a file that "0" would name, were the row id text acted on.
     ASSERT_TRUE(store.db->SQLExecute(QStringLiteral("insert into passportdata (rowid, name) values (0, 'zero')")));

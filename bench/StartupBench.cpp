@@ -1,0 +1,224 @@
+// Start-up with many stored photos: from App::Event_Open until the main window's list holds
+// every row with its preview decoded, and the memory the listed photos take. The databases
+// are made once per run in a private XDG folder, with previews and passport pictures made by
+// the editor's own code from a camera-sized photo.
+#include "App.h"
+#include "BenchPhoto.h"
+#include "DataStore.h"
+#include "DatabaseRecord.h"
+#include "EditWindow.h"
+#include "PNGu.h"
+#include "PassportTemplates.h"
+#include "ScalingPictureCanvas.h"
+#include "ScriptedDesktop.h"
+#include "SqlFileDatabase.h"
+#include "XdgSandbox.h"
+#include "winMain.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <set>
+#include <stdexcept>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+XdgSandbox* gSandbox = nullptr;
+App* gApp = nullptr;
+
+// Each photo count has its own data home; the application finds its data folder inside it.
+QString DataHome(int photos) {
+    return gSandbox->Root() + QStringLiteral("/data-") + QString::number(photos);
+}
+
+void UseDataHome(int photos) {
+    qputenv("XDG_DATA_HOME", QFile::encodeName(DataHome(photos)));
+}
+
+// One stored photo's columns as the editor's Save and the record's save make them.
+struct StoredColumns {
+    QString name;
+    QString format;
+    QByteArray passport;
+    QByteArray preview;
+    QString restoreInfo;
+};
+
+// A few different crops, zooms and formats of the photo, used in turn for the rows.
+std::vector<StoredColumns> Samples() {
+    static const char* const names[] = {"Ada Lovelace", "Grace Hopper", "Alan Turing", "Édith Piaf"};
+    static const char* const formats[] = {"US", "UK", "US", "UK"};
+    static const double percents[] = {35, 50, 65, 80};
+    std::vector<StoredColumns> samples;
+    for (int i = 0; i < 4; ++i) {
+        ScalingPictureCanvas canvas;
+        canvas.SetCaptureArea(QString::fromLatin1(formats[i]));
+        canvas.setPic(BenchPhoto::CameraPhoto());
+        canvas.ReDraw(percents[i]);
+        canvas.MoveByPixels(10 * i - 15, 5 * i - 5);
+        const QImage passport = canvas.GetPassportPic(PassportTemplates::BlankPassportPicture(QString::fromLatin1(formats[i])));
+        samples.push_back({QString::fromUtf8(names[i]), QString::fromLatin1(formats[i]), PNGu::GetData(passport),
+                           PNGu::GetData(EditWindow::MakePreview(passport)), canvas.GetRestoreInfo()});
+    }
+    return samples;
+}
+
+const std::vector<StoredColumns>& SampleColumns() {
+    static const std::vector<StoredColumns> samples = Samples();
+    return samples;
+}
+
+// Makes the data folder and database through the application's own opening, then stores
+// `photos` rows. The source-picture files are left out: nothing reads them at start-up.
+void MakeDataset(int photos) {
+    static std::set<int> made;
+    if (made.count(photos)) return;
+    const std::vector<StoredColumns>& samples = SampleColumns();
+    UseDataHome(photos);
+    gApp->Event_Open();
+    delete gApp->MainWindow.data();
+    SqlFileDatabase& db = DataStore::Current().Database();
+    if (!db.SQLExecute(QStringLiteral("begin"))) throw std::runtime_error("no transaction");
+    const QDateTime first(QDate(2024, 3, 1), QTime(9, 30));
+    for (int i = 0; i < photos; ++i) {
+        const StoredColumns& s = samples[static_cast<size_t>(i) % samples.size()];
+        DatabaseRecord r;
+        r.Column(QStringLiteral("name"), s.name + QStringLiteral(" ") + QString::number(i + 1));
+        r.DateColumn(QStringLiteral("creationdate"), first.addSecs(3600LL * 7 * i));
+        r.BlobColumn(QStringLiteral("passportpicture"), s.passport);
+        r.BlobColumn(QStringLiteral("previewpicture"), s.preview);
+        r.Column(QStringLiteral("passportformat"), s.format);
+        r.Column(QStringLiteral("restoreinfo"), s.restoreInfo);
+        if (!db.InsertRecord(QStringLiteral("passportdata"), r)) throw std::runtime_error("insert failed");
+    }
+    if (!db.SQLExecute(QStringLiteral("commit"))) throw std::runtime_error("commit failed");
+    DataStore::Current().db.reset();
+    made.insert(photos);
+}
+
+int ListedRows() {
+    auto* window = qobject_cast<winMain*>(gApp->MainWindow.data());
+    return window ? window->Rows().ListCount() : -1;
+}
+
+bool PreviewsDecoded() {
+    auto* window = qobject_cast<winMain*>(gApp->MainWindow.data());
+    if (!window) return false;
+    for (int row = 0; row < window->Rows().ListCount(); ++row)
+        if (window->Rows().CellTag(row)->mPicPreview.isNull()) return false;
+    return true;
+}
+
+// Closes the main window of the previous round without running the application's close.
+void DropMainWindow() {
+    delete gApp->MainWindow.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Resident memory, with the memory the allocator holds free given back first.
+double ResidentMB() {
+    malloc_trim(0);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1e6 : 0;
+}
+
+double HeapInUseMB() {
+    return double(mallinfo2().uordblks) / 1e6;
+}
+
+void BM_StartUp(benchmark::State& state) {
+    const int photos = static_cast<int>(state.range(0));
+    try {
+        MakeDataset(photos);
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+        return;
+    }
+    UseDataHome(photos);
+    for (auto _ : state) {
+        state.PauseTiming();
+        DropMainWindow();
+        state.ResumeTiming();
+        gApp->Event_Open();
+        state.PauseTiming();
+        const bool complete = ListedRows() == photos && PreviewsDecoded();
+        state.ResumeTiming();
+        if (!complete) {
+            state.SkipWithError("the list is not complete");
+            break;
+        }
+    }
+    double passport = 0, preview = 0;
+    for (const StoredColumns& s : SampleColumns()) {
+        passport += double(s.passport.size()) / double(SampleColumns().size());
+        preview += double(s.preview.size()) / double(SampleColumns().size());
+    }
+    state.counters["passport_KB"] = passport / 1e3;
+    state.counters["preview_KB"] = preview / 1e3;
+    state.counters["db_MB"] =
+        double(QFileInfo(DataHome(photos) + QStringLiteral("/Kestrine/DataFile")).size()) / 1e6;
+}
+
+// The memory the list holds for 1,000 photos: resident size with them listed, less the same
+// with an empty list. Runs first, before any other list has grown the heap.
+void BM_ListMemory(benchmark::State& state) {
+    constexpr int kPhotos = 1000;
+    try {
+        MakeDataset(0);
+        MakeDataset(kPhotos);
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+        return;
+    }
+    double rss = 0, heap = 0;
+    for (auto _ : state) {
+        DropMainWindow();
+        UseDataHome(0);
+        gApp->Event_Open();
+        const double emptyRss = ResidentMB(), emptyHeap = HeapInUseMB();
+        DropMainWindow();
+        UseDataHome(kPhotos);
+        gApp->Event_Open();
+        if (ListedRows() != kPhotos) {
+            state.SkipWithError("the list is not complete");
+            break;
+        }
+        rss = ResidentMB() - emptyRss;
+        heap = HeapInUseMB() - emptyHeap;
+    }
+    state.counters["list_MB"] = rss;
+    state.counters["heap_MB"] = heap;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    XdgSandbox sandbox;
+    gSandbox = &sandbox;
+    App app(argc, argv);
+    gApp = &app;
+    // An empty list opens the editor from a timer; should it ever fire, no real dialog opens.
+    ScriptedDesktop::InstallNew();
+    BenchPhoto::CameraPhoto();
+
+    benchmark::RegisterBenchmark("BM_ListMemory", BM_ListMemory)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly();
+    benchmark::RegisterBenchmark("BM_StartUp", BM_StartUp)
+        ->Arg(1000)->Iterations(3)->Repetitions(7)->ReportAggregatesOnly()
+        ->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("BM_StartUp", BM_StartUp)
+        ->Arg(10000)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly()
+        ->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    DropMainWindow();
+    DataStore::Current().db.reset();
+    return 0;
+}

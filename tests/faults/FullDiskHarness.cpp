@@ -1,0 +1,118 @@
+// Runs one write of the application with the files it may write limited to <limit> bytes (as on
+// a disk that fills up), and prints what the user was told:
+//   "message <text>"   each message box, line breaks as "\n"
+//   "done"             the operation returned
+// Usage: FullDiskHarness <operation> <limit in bytes | "-" for none> [argument]
+//   add <picture>   a new photo from <picture>, named "Fresh", through the editor
+//   edit [row]      the listed photo at <row> (default 0) renamed to "Renamed", through the editor
+//   export <file>   the first listed photo saved as a JPEG sheet to <file>
+//   prefs           the option "DrawCropMarks" turned over, then the application closed
+// The data and preferences folders come from XDG_DATA_HOME and XDG_CONFIG_HOME.
+#include "App.h"
+#include "FileTypes1.h"
+#include "Guard.h"
+#include "Prefs.h"
+#include "ScriptedDesktop.h"
+#include "winMain.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QLineEdit>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
+
+namespace {
+
+void Say(const QByteArray& line) {
+    const QByteArray whole = line + '\n';
+    std::fwrite(whole.constData(), 1, static_cast<size_t>(whole.size()), stdout);
+    std::fflush(stdout);
+}
+
+void Click(QDialog& d, const char* name) {
+    if (auto* button = d.findChild<QAbstractButton*>(QString::fromLatin1(name))) button->click();
+}
+
+void SetName(QDialog& d, const QString& name) {
+    if (auto* field = d.findChild<QLineEdit*>(QStringLiteral("efPhotoName"))) field->setText(name);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: FullDiskHarness add|edit|export|prefs limit [argument]\n");
+        return 64;
+    }
+    const std::string op = argv[1];
+    const bool limited = std::string(argv[2]) != "-";
+    const rlim_t limit = limited ? static_cast<rlim_t>(std::strtoull(argv[2], nullptr, 10)) : RLIM_INFINITY;
+    const QString argument = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+
+    FileTypes1::Initialize();
+    int appArgc = 1;
+    App app(appArgc, argv);
+    ScriptedDesktop& desktop = ScriptedDesktop::InstallNew();
+    app.Event_Open();
+    auto* win = qobject_cast<winMain*>(app.MainWindow.data());
+    if (!win) {
+        std::fprintf(stderr, "the main window did not open\n");
+        return 3;
+    }
+    if (auto* timer = win->findChild<QTimer*>(QStringLiteral("LoadTimer"))) timer->stop();
+
+    // From here on every file the application writes is limited; the harness writes only to stdout.
+    auto limitWrites = [&] {
+        if (!limited) return;
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small{};
+        getrlimit(RLIMIT_FSIZE, &small);
+        small.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &small);
+    };
+
+    if (op == "add") {
+        desktop.openAnswers.push_back(argument);
+        desktop.modalScripts.push_back([](QDialog& d) {
+            Click(d, "butSelectPhoto");
+            SetName(d, QStringLiteral("Fresh"));
+            Click(d, "butOK");
+            return d.result();
+        });
+        limitWrites();
+        Guard([win] { win->AddNewPicture(); });
+    } else if (op == "edit") {
+        win->SetListIndex(argument.toInt());
+        desktop.modalScripts.push_back([](QDialog& d) {
+            SetName(d, QStringLiteral("Renamed"));
+            Click(d, "butOK");
+            return d.result();
+        });
+        limitWrites();
+        Guard([win] { win->EditPicture(); });
+    } else if (op == "export") {
+        win->SetListIndex(0);
+        desktop.saveAnswers.push_back(argument);
+        limitWrites();
+        Guard([win] { win->SavePicture(); });
+    } else if (op == "prefs") {
+        Prefs::SetPref(QStringLiteral("DrawCropMarks"),
+                       !Prefs::GetPref(QStringLiteral("DrawCropMarks"), false).toBool());
+        limitWrites();
+        Guard([&app] { app.Event_Close(); });
+    } else {
+        std::fprintf(stderr, "unknown operation %s\n", op.c_str());
+        return 64;
+    }
+    for (QString message : desktop.messages)
+        Say("message " + message.replace(QLatin1Char('\n'), QStringLiteral("\\n")).toUtf8());
+    Say("done");
+    // The editor deletes itself later; let it, before the application goes.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return 0;
+}

@@ -1,0 +1,325 @@
+#include "ChildProcess.h"
+#include "FaultPhotos.h"
+#include "PictureCompare.h"
+#include "QtPrinters.h"
+#include "StoredData.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sys/wait.h>
+
+// Each write of the application is run in a child process whose files may grow no larger than
+// a limit, for many limits: the write either succeeds whole, or the user is told and the row,
+// the picture file, the exported file or the preferences file is as it was before.
+namespace {
+
+const QByteArray kOldSheet("the user's earlier sheet");
+
+// A data and preferences home, as the child sees it through XDG_*.
+struct Home {
+    QString root;
+    QString Data() const { return root + QStringLiteral("/data/Kestrine"); }
+    QString Config() const { return root + QStringLiteral("/config"); }
+    QString PrefsFile() const { return Config() + QStringLiteral("/Kestrine"); }
+    QString Sheet() const { return root + QStringLiteral("/sheets/photo.jpg"); }
+    ChildProcess::Environment Environment() const {
+        return {{"XDG_DATA_HOME", (root + QStringLiteral("/data")).toStdString()},
+                {"XDG_CONFIG_HOME", Config().toStdString()},
+                {"XDG_RUNTIME_DIR", (root + QStringLiteral("/runtime")).toStdString()}};
+    }
+};
+
+struct Outcome {
+    int status = -1;
+    QStringList messages;
+    bool done = false;
+    std::string output;
+};
+
+std::unique_ptr<ChildProcess> Start(const Home& home, const std::string& op, const std::string& limit,
+                                    const QString& argument = {}) {
+    std::vector<std::string> args{op, limit};
+    if (!argument.isEmpty()) args.push_back(argument.toStdString());
+    return std::make_unique<ChildProcess>(FULL_DISK_HARNESS, args, home.Environment());
+}
+
+Outcome Finish(ChildProcess& child) {
+    Outcome o;
+    o.status = child.Finish();
+    o.output = child.Output();
+    for (const std::string& line : child.Lines()) {
+        if (line.rfind("message ", 0) == 0) o.messages << QString::fromStdString(line.substr(8));
+        if (line == "done") o.done = true;
+    }
+    return o;
+}
+
+Outcome RunOnce(const Home& home, const std::string& op, const std::string& limit,
+                const QString& argument = {}) {
+    auto child = Start(home, op, limit, argument);
+    return Finish(*child);
+}
+
+void CopyTree(const QString& from, const QString& to) {
+    QDirIterator it(from, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    QDir().mkpath(to);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = to + path.mid(from.size());
+        if (it.fileInfo().isDir())
+            QDir().mkpath(target);
+        else
+            QFile::copy(path, target);
+    }
+}
+
+struct FullDiskTest : ::testing::Test {
+    static inline QTemporaryDir* dir = nullptr;
+    static inline Home base;
+
+    // One photo saved, preferences written once ("DrawCropMarks" on), an earlier sheet on disk.
+    static void SetUpTestSuite() {
+        dir = new QTemporaryDir;
+        base.root = dir->filePath(QStringLiteral("base"));
+        for (const char* sub : {"/data", "/config", "/runtime", "/sheets"})
+            QDir().mkpath(base.root + QLatin1String(sub));
+        QFile::setPermissions(base.root + QStringLiteral("/runtime"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        // Two photos: a noisy one, whose row is large, then a smooth one with small pictures
+        // stored after it. Limits between the second one's file size and the database's size
+        // refuse the database's commit after the file went through.
+        QImage portrait(900, 1200, QImage::Format_RGB32);
+        QRandomGenerator noise(7);
+        for (int y = 0; y < portrait.height(); ++y)
+            for (int x = 0; x < portrait.width(); ++x)
+                portrait.setPixel(x, y, noise.generate() | 0xff000000u);
+        QImageWriter writer(Portrait(), "jpeg");
+        writer.setQuality(95);
+        ASSERT_TRUE(writer.write(portrait));
+        ASSERT_TRUE(QImageWriter(SmoothPortrait(), "jpeg").write(PictureCompare::Gradient(300, 400)));
+        for (const QString& picture : {Portrait(), SmoothPortrait()}) {
+            const Outcome added = RunOnce(base, "add", "-", picture);
+            ASSERT_TRUE(added.done && added.messages.isEmpty()) << added.output;
+        }
+        const Outcome prefs = RunOnce(base, "prefs", "-");
+        ASSERT_TRUE(prefs.done && prefs.messages.isEmpty()) << prefs.output;
+        QFile sheet(base.Sheet());
+        ASSERT_TRUE(sheet.open(QIODevice::WriteOnly));
+        sheet.write(kOldSheet);
+    }
+    static void TearDownTestSuite() {
+        delete dir;
+        dir = nullptr;
+    }
+    static QString Portrait() { return dir->filePath(QStringLiteral("portrait.jpg")); }
+    static QString SmoothPortrait() { return dir->filePath(QStringLiteral("smooth.jpg")); }
+
+    // A copy of the prepared home for each limit.
+    std::vector<Home> Copies(const std::string& op, size_t count) {
+        std::vector<Home> homes;
+        static int made = 0;
+        for (size_t i = 0; i < count; ++i) {
+            Home h{dir->filePath(QStringLiteral("%1-%2").arg(QString::fromStdString(op)).arg(++made))};
+            CopyTree(base.root, h.root);
+            QFile::setPermissions(h.root + QStringLiteral("/runtime"),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            homes.push_back(h);
+        }
+        return homes;
+    }
+
+    // Runs `op` once per limit, eight at a time, and hands each outcome to `check`.
+    void RunLimits(const std::string& op, const std::vector<qint64>& limits, const QString& argument,
+                   const std::function<void(const Home&, qint64, const Outcome&)>& check) {
+        const std::vector<Home> homes = Copies(op, limits.size());
+        for (size_t first = 0; first < limits.size(); first += 8) {
+            std::vector<std::unique_ptr<ChildProcess>> batch;
+            const size_t end = std::min(limits.size(), first + 8);
+            for (size_t i = first; i < end; ++i) {
+                const QString arg = argument == QStringLiteral("<sheet>") ? homes[i].Sheet() : argument;
+                batch.push_back(Start(homes[i], op, limits[i] < 0 ? "-" : std::to_string(limits[i]), arg));
+            }
+            for (size_t i = first; i < end; ++i) {
+                const Outcome o = Finish(*batch[i - first]);
+                SCOPED_TRACE(op + " with files limited to " + std::to_string(limits[i]) + " bytes");
+                ASSERT_TRUE(WIFEXITED(o.status) && WEXITSTATUS(o.status) == 0 && o.done) << o.output;
+                check(homes[i], limits[i], o);
+            }
+        }
+    }
+};
+
+// Limits from nothing to past everything the write needs, denser where files end.
+std::vector<qint64> Limits(qint64 largest, std::initializer_list<qint64> exact) {
+    std::vector<qint64> limits{0, 1, 512};
+    for (double l = 2048; l < largest * 1.5; l *= 1.5)
+        limits.push_back(static_cast<qint64>(l));
+    for (qint64 e : exact)
+        if (e > 0) limits.push_back(e);
+    limits.push_back(-1); // no limit: the write must succeed
+    std::sort(limits.begin(), limits.end());
+    limits.erase(std::unique(limits.begin(), limits.end()), limits.end());
+    return limits;
+}
+
+bool Told(const Outcome& o, const QString& what) {
+    return o.messages.size() == 1 && o.messages[0].contains(what);
+}
+
+// The rows and the photo files of a data folder.
+struct Snapshot {
+    QMap<int, StoredData::Row> rows;
+    QMap<QString, QByteArray> files;
+    explicit Snapshot(const QString& folder) : rows(StoredData::Rows(folder)) {
+        for (const QString& name : StoredData::Files(folder))
+            if (!name.startsWith(QStringLiteral("DataFile")))
+                files[name] = StoredData::ReadFile(folder + '/' + name);
+    }
+};
+
+// Which step refused a failed save, by its message.
+struct Refusals {
+    int database = 0; // the row could not be written
+    int file = 0;     // the picture file could not be written
+    int commit = 0;   // the row could not be committed once the file was in place
+    int saved = 0;
+    void Count(const Outcome& o) {
+        if (o.messages.isEmpty())
+            ++saved;
+        else if (o.messages[0].contains(QStringLiteral("cannot write")))
+            ++file;
+        else if (o.messages[0].contains(QStringLiteral("could not be stored in the database")))
+            ++commit;
+        else
+            ++database;
+    }
+    std::string Text() const {
+        return "refused by the row " + std::to_string(database) + ", the file " + std::to_string(file) +
+               ", the commit " + std::to_string(commit) + "; saved " + std::to_string(saved);
+    }
+};
+
+TEST_F(FullDiskTest, AFullDiskDuringAPhotoEditKeepsTheRowAndTheFileOrSavesBoth) {
+    const Snapshot before(base.Data());
+    ASSERT_EQ(before.rows.keys(), QList<int>({1, 2}));
+    const qint64 database = QFileInfo(base.Data() + QStringLiteral("/DataFile")).size();
+    Refusals refusals;
+    // The noisy photo's file is larger than its row; the smooth photo's row lies beyond its file's size.
+    for (const int edited : {1, 2}) {
+        const QString name = QString::number(edited);
+        const qint64 file = before.files[name].size();
+        RunLimits("edit", Limits(std::max(database, file), {file - 1, file, database - 1}),
+                  QString::number(edited - 1), [&](const Home& home, qint64, const Outcome& o) {
+                      refusals.Count(o);
+                      EXPECT_EQ(StoredData::IntegrityCheck(home.Data()), QStringLiteral("ok"));
+                      const Snapshot after(home.Data());
+                      ASSERT_EQ(after.files.keys(), before.files.keys()) << "files left or lost";
+                      const int other = 3 - edited;
+                      EXPECT_TRUE(after.rows[other] == before.rows[other]);
+                      EXPECT_EQ(after.files[QString::number(other)], before.files[QString::number(other)]);
+                      if (o.messages.isEmpty()) {
+                          EXPECT_EQ(after.rows[edited].name, QStringLiteral("Renamed"));
+                          EXPECT_TRUE(FaultPhotos::IsWholePng(after.rows[edited].passport));
+                          EXPECT_TRUE(FaultPhotos::IsWholePng(after.files[name]));
+                      } else {
+                          EXPECT_TRUE(Told(o, QStringLiteral("could not be saved")))
+                              << o.messages.join('\n').toStdString();
+                          EXPECT_TRUE(after.rows[edited] == before.rows[edited])
+                              << "the user was told the save failed, but the row changed";
+                          EXPECT_EQ(after.files[name], before.files[name])
+                              << "the user was told the save failed, but the picture file changed";
+                      }
+                  });
+    }
+    std::printf("[ edit     ] %s\n", refusals.Text().c_str());
+    EXPECT_GT(refusals.database, 0);
+    EXPECT_GT(refusals.file, 0);
+    EXPECT_GT(refusals.commit, 0);
+    EXPECT_GT(refusals.saved, 0);
+}
+
+TEST_F(FullDiskTest, AFullDiskDuringANewPhotoAddsNothingOrTheWholePhoto) {
+    const Snapshot before(base.Data());
+    const qint64 database = QFileInfo(base.Data() + QStringLiteral("/DataFile")).size();
+    const qint64 file = before.files[QStringLiteral("2")].size();
+    Refusals refusals;
+    RunLimits("add", Limits(database * 3 / 2, {file, database}), SmoothPortrait(),
+              [&](const Home& home, qint64, const Outcome& o) {
+                  refusals.Count(o);
+                  EXPECT_EQ(StoredData::IntegrityCheck(home.Data()), QStringLiteral("ok"));
+                  Snapshot after(home.Data());
+                  if (o.messages.isEmpty()) {
+                      ASSERT_EQ(after.rows.keys(), QList<int>({1, 2, 3}));
+                      EXPECT_EQ(after.rows[3].name, QStringLiteral("Fresh"));
+                      EXPECT_TRUE(FaultPhotos::IsWholePng(after.rows[3].passport));
+                      EXPECT_TRUE(FaultPhotos::IsWholePng(after.files.take(QStringLiteral("3"))));
+                      after.rows.remove(3);
+                  } else {
+                      EXPECT_TRUE(Told(o, QStringLiteral("could not be saved")))
+                          << o.messages.join('\n').toStdString();
+                  }
+                  EXPECT_TRUE(after.rows == before.rows) << "rows changed or added by a failed save";
+                  EXPECT_TRUE(after.files == before.files) << "files changed or left by a failed save";
+              });
+    std::printf("[ add      ] %s\n", refusals.Text().c_str());
+    EXPECT_GT(refusals.database, 0);
+    EXPECT_GT(refusals.file, 0);
+    EXPECT_GT(refusals.commit, 0);
+    EXPECT_GT(refusals.saved, 0);
+}
+
+TEST_F(FullDiskTest, AFullDiskDuringAnExportKeepsTheEarlierFileOrWritesAWholeSheet) {
+    const Outcome whole =
+        RunOnce(Copies("export-size", 1)[0], "export", "-", dir->filePath(QStringLiteral("size.jpg")));
+    ASSERT_TRUE(whole.done && whole.messages.isEmpty()) << whole.output;
+    const qint64 size = QFileInfo(dir->filePath(QStringLiteral("size.jpg"))).size();
+    ASSERT_GT(size, 1000);
+    int failed = 0;
+    RunLimits("export", {0, 100, size / 2, size - 1, size, -1}, QStringLiteral("<sheet>"),
+              [&](const Home& home, qint64 limit, const Outcome& o) {
+                  EXPECT_EQ(StoredData::Files(QFileInfo(home.Sheet()).path()),
+                            QStringList({QStringLiteral("photo.jpg")}));
+                  if (limit >= 0 && limit < size) {
+                      ++failed;
+                      EXPECT_TRUE(Told(o, QStringLiteral("could not be saved as \"photo.jpg\"")))
+                          << o.messages.join('\n').toStdString();
+                      EXPECT_EQ(StoredData::ReadFile(home.Sheet()), kOldSheet);
+                  } else {
+                      EXPECT_TRUE(o.messages.isEmpty()) << o.messages.join('\n').toStdString();
+                      EXPECT_EQ(QImage(home.Sheet()).size(), QSize(1800, 1200));
+                  }
+              });
+    EXPECT_EQ(failed, 4);
+}
+
+TEST_F(FullDiskTest, AFullDiskWhenThePreferencesAreSavedKeepsTheFileAndSaysSo) {
+    const QByteArray before = StoredData::ReadFile(base.PrefsFile());
+    ASSERT_TRUE(before.contains("DrawCropMarks=boolean=True")) << before.toStdString();
+    const qint64 after = before.size() + 1; // "False" for "True"
+    RunLimits("prefs", {0, 1, after / 2, after - 1, after, -1}, {},
+              [&](const Home& home, qint64 limit, const Outcome& o) {
+                  EXPECT_EQ(StoredData::Files(home.Config()), QStringList({QStringLiteral("Kestrine")}));
+                  if (limit >= 0 && limit < after) {
+                      EXPECT_TRUE(Told(o, QStringLiteral("preferences could not be saved")))
+                          << o.messages.join('\n').toStdString();
+                      EXPECT_EQ(StoredData::ReadFile(home.PrefsFile()), before);
+                  } else {
+                      EXPECT_TRUE(o.messages.isEmpty()) << o.messages.join('\n').toStdString();
+                      EXPECT_TRUE(
+                          StoredData::ReadFile(home.PrefsFile()).contains("DrawCropMarks=boolean=False"));
+                  }
+              });
+}
+
+} // namespace

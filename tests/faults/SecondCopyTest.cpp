@@ -1,0 +1,208 @@
+#include "App.h"
+#include "ChildProcess.h"
+#include "FaultPhotos.h"
+#include "PictureCompare.h"
+#include "QtPrinters.h"
+#include "ScriptedDesktop.h"
+#include "StoredData.h"
+#include "XdgSandbox.h"
+#include "winMain.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QLineEdit>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sqlite3.h>
+#include <sstream>
+#include <sys/wait.h>
+
+// Two copies of the application on one data folder: each waits for the other's writes (the
+// database's busy timeout), and when it cannot get at the database in time it says so, and
+// nothing is lost.
+namespace {
+
+int gArgc = 1;
+char gArg0[] = "kestrine-test";
+char* gArgv[] = {gArg0, nullptr};
+
+std::function<int(QDialog&)> Editor(bool import, const QString& name) {
+    return [import, name](QDialog& d) {
+        if (import)
+            if (auto* select = d.findChild<QAbstractButton*>(QStringLiteral("butSelectPhoto")))
+                select->click();
+        if (auto* field = d.findChild<QLineEdit*>(QStringLiteral("efPhotoName"))) field->setText(name);
+        if (auto* ok = d.findChild<QAbstractButton*>(QStringLiteral("butOK"))) ok->click();
+        return d.result();
+    };
+}
+
+struct SecondCopyTest : ::testing::Test {
+    XdgSandbox sandbox;
+    std::unique_ptr<App> app;
+    ScriptedDesktop* desktop = nullptr;
+    QString portrait;
+
+    void SetUp() override {
+        portrait = sandbox.Root() + QStringLiteral("/portrait.jpg");
+        ASSERT_TRUE(QImageWriter(portrait, "jpeg").write(PictureCompare::Gradient(300, 400)));
+    }
+    void TearDown() override {
+        // The editor deletes itself later; let it, before the application goes.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        app.reset();
+        Desktop::Install(nullptr);
+    }
+    winMain& Start() {
+        app = std::make_unique<App>(gArgc, gArgv);
+        desktop = &ScriptedDesktop::InstallNew();
+        app->Event_Open();
+        auto* win = qobject_cast<winMain*>(app->MainWindow.data());
+        EXPECT_TRUE(win);
+        win->findChild<QTimer*>(QStringLiteral("LoadTimer"))->stop();
+        return *win;
+    }
+    void Add(winMain& win, const QString& name) {
+        desktop->openAnswers.push_back(portrait);
+        desktop->modalScripts.push_back(Editor(true, name));
+        win.AddNewPicture();
+    }
+    void Rename(winMain& win, const QString& name) {
+        win.SetListIndex(0);
+        desktop->modalScripts.push_back(Editor(false, name));
+        win.EditPicture();
+    }
+    std::unique_ptr<ChildProcess> SaveLoop(int firstSeq, int count) {
+        return std::make_unique<ChildProcess>(
+            SAVE_LOOP_HARNESS,
+            std::vector<std::string>{sandbox.AppFolder().toStdString(), std::to_string(firstSeq),
+                                     std::to_string(firstSeq), std::to_string(count), "own"});
+    }
+    // Reads the child's output until a line starts with `word` (or the output ends).
+    static void WaitForLine(ChildProcess& child, const std::string& word) {
+        auto seen = [&] {
+            for (const std::string& line : child.Lines())
+                if (line.rfind(word, 0) == 0) return true;
+            return false;
+        };
+        while (!seen() && child.ReadAvailable()) {
+            pollfd p{child.OutputFd(), POLLIN, 0};
+            poll(&p, 1, -1);
+        }
+    }
+};
+
+// The rows a harness reported as saved, by row id.
+std::map<int, int> Saved(const ChildProcess& child) {
+    std::map<int, int> saved;
+    for (const std::string& line : child.Lines()) {
+        std::istringstream in(line);
+        std::string word;
+        int id = 0, seq = 0;
+        in >> word >> id >> seq;
+        if (word == "saved") saved[id] = seq;
+    }
+    return saved;
+}
+
+TEST_F(SecondCopyTest, CopiesSavingAtTheSameTimeWaitForEachOtherAndLoseNothing) {
+    winMain& win = Start();
+    auto first = SaveLoop(100000, 40);
+    auto second = SaveLoop(200000, 40);
+    WaitForLine(*first, "ready");
+    WaitForLine(*second, "ready");
+    for (int i = 0; i < 3; ++i)
+        Add(win, QStringLiteral("Mine %1").arg(i));
+    Rename(win, QStringLiteral("Mine renamed"));
+    const int firstStatus = first->Finish();
+    const int secondStatus = second->Finish();
+
+    EXPECT_TRUE(desktop->messages.isEmpty()) << desktop->messages.join('\n').toStdString();
+    EXPECT_TRUE(WIFEXITED(firstStatus) && WEXITSTATUS(firstStatus) == 0) << first->Output();
+    EXPECT_TRUE(WIFEXITED(secondStatus) && WEXITSTATUS(secondStatus) == 0) << second->Output();
+    EXPECT_EQ(StoredData::IntegrityCheck(sandbox.AppFolder()), QStringLiteral("ok"));
+    const auto rows = StoredData::Rows(sandbox.AppFolder());
+    std::map<int, int> saved = Saved(*first);
+    const std::map<int, int> others = Saved(*second);
+    saved.insert(others.begin(), others.end());
+    ASSERT_GT(saved.size(), 2u);
+    for (const auto& [id, seq] : saved) {
+        ASSERT_TRUE(rows.contains(id)) << "row " << id;
+        EXPECT_EQ(FaultPhotos::SeqOfName(rows[id].name), seq) << "row " << id;
+        QImage source;
+        EXPECT_TRUE(FaultPhotos::IsWholePng(
+            StoredData::ReadFile(QDir(sandbox.AppFolder()).filePath(QString::number(id))), &source));
+        EXPECT_EQ(FaultPhotos::SeqOfPicture(source), seq) << "row " << id;
+    }
+    ASSERT_EQ(win.Rows().ListCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const auto record = win.Rows().CellTag(i);
+        ASSERT_TRUE(rows.contains(record->mRowID));
+        EXPECT_EQ(rows[record->mRowID].name,
+                  i == 0 ? QStringLiteral("Mine renamed") : QStringLiteral("Mine %1").arg(i));
+        EXPECT_TRUE(QFileInfo::exists(QDir(sandbox.AppFolder()).filePath(QString::number(record->mRowID))));
+    }
+    EXPECT_EQ(rows.size(), static_cast<int>(saved.size()) + 3);
+}
+
+TEST_F(SecondCopyTest, ASecondCopyStartingWhileTheFirstSavesOpensNormally) {
+    { // the data folder exists, with its database
+        App first(gArgc, gArgv);
+        ScriptedDesktop::InstallNew();
+        first.Event_Open();
+    }
+    auto saving = SaveLoop(300000, 0);
+    WaitForLine(*saving, "saved");
+    winMain& win = Start();
+    EXPECT_TRUE(desktop->messages.isEmpty()) << desktop->messages.join('\n').toStdString();
+    EXPECT_FALSE(app->QuitRequested());
+    EXPECT_GE(win.Rows().ListCount(), 1);
+    Add(win, QStringLiteral("Mine"));
+    EXPECT_TRUE(desktop->messages.isEmpty()) << desktop->messages.join('\n').toStdString();
+    saving->Kill();
+    saving->Finish();
+}
+
+TEST_F(SecondCopyTest, ASaveThatCannotGetAtTheDatabaseInTimeTellsTheUserAndChangesNothing) {
+    winMain& win = Start();
+    Add(win, QStringLiteral("Before"));
+    ASSERT_TRUE(desktop->messages.isEmpty());
+    const auto before = StoredData::Rows(sandbox.AppFolder());
+    const QString file = QDir(sandbox.AppFolder()).filePath(QString::number(win.Rows().CellTag(0)->mRowID));
+    const QByteArray fileBefore = StoredData::ReadFile(file);
+
+    // Another copy holds the database for writing longer than the application waits (five
+    // seconds); reading stays possible meanwhile.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(sandbox.AppFolder() + QStringLiteral("/DataFile")).constData(),
+                           &other),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    Rename(win, QStringLiteral("After"));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    ASSERT_EQ(desktop->messages.size(), 1);
+    EXPECT_TRUE(desktop->messages[0].contains(QStringLiteral("\"After\" could not be saved")))
+        << desktop->messages[0].toStdString();
+    EXPECT_TRUE(desktop->messages[0].contains(QStringLiteral("locked")))
+        << desktop->messages[0].toStdString();
+    EXPECT_TRUE(StoredData::Rows(sandbox.AppFolder()) == before);
+    EXPECT_EQ(StoredData::ReadFile(file), fileBefore);
+    EXPECT_EQ(StoredData::Files(sandbox.AppFolder()).size(), 2);
+
+    // The photo stays listed as edited; saving it again once the database is free stores it.
+    ASSERT_EQ(win.Rows().ListCount(), 1);
+    EXPECT_EQ(win.Rows().CellTag(0)->mName, QStringLiteral("After"));
+    Rename(win, QStringLiteral("After"));
+    EXPECT_EQ(desktop->messages.size(), 1);
+    const auto rows = StoredData::Rows(sandbox.AppFolder());
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.first().name, QStringLiteral("After"));
+}
+
+} // namespace
