@@ -188,8 +188,15 @@ void App::InitDatabase() {
             if (objects && !objects->Eof() && objects->Field(QStringLiteral("n")).IntegerValue() == 0) createSchema();
             return;
         }
-        Desktop::Current().MsgBox(QStringLiteral("Data file at ") + path +
-                                  QStringLiteral(" appears corrupt.  Try deleting file and restarting app."));
+        // A file another copy keeps locked is not damaged: telling the user to delete it would
+        // lose every photo in it.
+        if (db.Busy())
+            Desktop::Current().MsgBox(QStringLiteral("Data file at ") + path +
+                                      QStringLiteral(" is in use by another copy of Kestrine.  Quit the other copy "
+                                                     "and restart app."));
+        else
+            Desktop::Current().MsgBox(QStringLiteral("Data file at ") + path +
+                                      QStringLiteral(" appears corrupt.  Try deleting file and restarting app."));
         Quit(0);
         return;
     }

@@ -14,7 +14,7 @@ struct StatementFinalizer {
 };
 using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
-constexpr int kBusyTimeoutMs = 5000;
+constexpr int kDefaultBusyTimeoutMs = 5000;
 
 } // namespace
 
@@ -56,9 +56,18 @@ QDateTime SqlFileDatabase::DateFromText(const QString& text) {
     return d;
 }
 
+int SqlFileDatabase::BusyTimeoutMs = kDefaultBusyTimeoutMs;
+
+void SqlFileDatabase::NoteError() {
+    mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+    const int code = sqlite3_errcode(mDb.get()) & 0xff;
+    mBusy = code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
 bool SqlFileDatabase::Open(int flags) {
     mDb.reset();
     mLastError.clear();
+    mBusy = false;
     if (DatabaseFile.isEmpty()) return false;
     sqlite3* raw = nullptr;
     const QByteArray path = QFile::encodeName(DatabaseFile);
@@ -68,7 +77,7 @@ bool SqlFileDatabase::Open(int flags) {
         mLastError = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("out of memory");
         return false;
     }
-    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+    sqlite3_busy_timeout(raw, BusyTimeoutMs);
     sqlite3_extended_result_codes(raw, 1);
     mDb = std::move(db);
     // Reading the schema is what reveals a file that is no database.
@@ -99,12 +108,12 @@ bool SqlFileDatabase::Connect() {
 bool SqlFileDatabase::PagesAreWhole() {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(mDb.get(), "PRAGMA quick_check(1)", -1, &raw, nullptr) != SQLITE_OK) {
-        mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+        NoteError();
         return false;
     }
     Statement stmt(raw);
     if (sqlite3_step(raw) != SQLITE_ROW) {
-        mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+        NoteError();
         return false;
     }
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
@@ -190,7 +199,7 @@ bool SqlFileDatabase::Exec(const QString& statement, const QVariantList& params)
         sqlite3_stmt* raw = nullptr;
         const char* next = nullptr;
         if (sqlite3_prepare_v2(mDb.get(), tail, static_cast<int>(end - tail), &raw, &next) != SQLITE_OK) {
-            mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+            NoteError();
             return false;
         }
         Statement stmt(raw);
@@ -199,7 +208,7 @@ bool SqlFileDatabase::Exec(const QString& statement, const QVariantList& params)
         const int count = sqlite3_bind_parameter_count(raw);
         for (int i = 1; i <= count; ++i) {
             if (paramIndex < params.size() && !Bind(raw, i, params[paramIndex++])) {
-                mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+                NoteError();
                 return false;
             }
         }
@@ -207,7 +216,7 @@ bool SqlFileDatabase::Exec(const QString& statement, const QVariantList& params)
         while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         }
         if (rc != SQLITE_DONE) {
-            mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+            NoteError();
             return false;
         }
     }
@@ -243,14 +252,14 @@ std::unique_ptr<RecordSet> SqlFileDatabase::SQLSelect(const QString& statement, 
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(mDb.get(), utf8.constData(), static_cast<int>(utf8.size()), &raw, nullptr) != SQLITE_OK ||
         raw == nullptr) {
-        mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+        NoteError();
         return nullptr;
     }
     Statement stmt(raw);
     const int count = sqlite3_bind_parameter_count(raw);
     for (int i = 1; i <= count && i <= params.size(); ++i) {
         if (!Bind(raw, i, params[i - 1])) {
-            mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+            NoteError();
             return nullptr;
         }
     }
@@ -267,7 +276,7 @@ std::unique_ptr<RecordSet> SqlFileDatabase::SQLSelect(const QString& statement, 
         if (withRowId) set->mRowIds.push_back(sqlite3_column_int64(raw, 0));
     }
     if (rc != SQLITE_DONE) {
-        mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
+        NoteError();
         return nullptr;
     }
     return set;

@@ -37,6 +37,10 @@ public:
     int LastRowID() const;
 
     bool Error() const { return !mLastError.isEmpty(); }
+    // True when the last failure was another connection holding the file locked past the wait.
+    bool Busy() const { return mBusy; }
+    // How long a statement waits for another copy of the program to let go of the file.
+    static int BusyTimeoutMs;
     QString ErrorMessage() const { return mLastError; }
 
     // Dates are kept as local time text "YYYY-MM-DD HH:MM:SS".
@@ -54,7 +58,9 @@ private:
         void operator()(sqlite3* db) const;
     };
     std::unique_ptr<sqlite3, Closer> mDb;
+    void NoteError();
     QString mLastError;
+    bool mBusy = false;
 
     friend class RecordSet;
 };

@@ -1,4 +1,5 @@
 #include "AboutWindow.h"
+#include "TestApp.h"
 #include "App.h"
 #include "EditfieldWithLinks.h"
 #include "MenuDispatcher.h"
@@ -19,16 +20,12 @@
 
 namespace {
 
-int gArgc = 1;
-char gArg0[] = "kestrine-test";
-char* gArgv[] = {gArg0, nullptr};
-
 struct AboutWindowTest : ::testing::Test {
     XdgSandbox sandbox;
     std::unique_ptr<App> app;
     ScriptedDesktop* desktop = nullptr;
     void SetUp() override {
-        app = std::make_unique<App>(gArgc, gArgv);
+        app = NewTestApp();
         desktop = &ScriptedDesktop::InstallNew();
     }
     void TearDown() override {

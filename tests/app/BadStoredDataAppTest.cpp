@@ -1,4 +1,5 @@
 #include "App.h"
+#include "TestApp.h"
 #include "DataFileFaults.h"
 #include "DataStore.h"
 #include "PictureCompare.h"
@@ -36,10 +37,6 @@ namespace {
 
 using namespace DataFileFaults;
 
-int gArgc = 1;
-char gArg0[] = "kestrine-test";
-char* gArgv[] = {gArg0, nullptr};
-
 struct BadStoredDataAppTest : ::testing::Test {
     XdgSandbox sandbox;
     QTemporaryDir scratch;
@@ -62,7 +59,7 @@ struct BadStoredDataAppTest : ::testing::Test {
     QString DataFile() const { return sandbox.AppFolder() + QStringLiteral("/DataFile"); }
     void Start() {
         app.reset();
-        app = std::make_unique<App>(gArgc, gArgv);
+        app = NewTestApp();
         app->Event_Open();
     }
     void Restart() {

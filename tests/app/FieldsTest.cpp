@@ -1,4 +1,5 @@
 #include "App.h"
+#include "TestApp.h"
 #include "CutCopyPasteField.h"
 #include "EditfieldWithLinks.h"
 #include "QtPrinters.h"
@@ -20,14 +21,10 @@
 
 namespace {
 
-int gArgc = 1;
-char gArg0[] = "kestrine-test";
-char* gArgv[] = {gArg0, nullptr};
-
 struct FieldsTest : ::testing::Test {
     XdgSandbox sandbox;
     std::unique_ptr<App> app;
-    void SetUp() override { app = std::make_unique<App>(gArgc, gArgv); }
+    void SetUp() override { app = NewTestApp(); }
     void TearDown() override { app.reset(); }
 };
 

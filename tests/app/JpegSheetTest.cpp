@@ -1,4 +1,5 @@
 #include "App.h"
+#include "TestApp.h"
 #include "JpegSheet.h"
 #include "PassportPhotoInfo.h"
 #include "Prefs.h"
@@ -18,17 +19,13 @@
 
 namespace {
 
-int gArgc = 1;
-char gArg0[] = "kestrine-test";
-char* gArgv[] = {gArg0, nullptr};
-
 struct JpegSheetTest : ::testing::Test {
     XdgSandbox sandbox;
     std::unique_ptr<App> app;
     ScriptedDesktop* desktop = nullptr;
     QTemporaryDir dir;
     void SetUp() override {
-        app = std::make_unique<App>(gArgc, gArgv);
+        app = NewTestApp();
         desktop = &ScriptedDesktop::InstallNew();
         Prefs::Reset();
     }

@@ -1,4 +1,5 @@
 #include "App.h"
+#include "TestApp.h"
 #include "DataStore.h"
 #include "MenuDispatcher.h"
 #include "PNGu.h"
@@ -29,10 +30,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-int gArgc = 1;
-char gArg0[] = "kestrine-test";
-char* gArgv[] = {gArg0, nullptr};
 
 // Scripts for the modal editor, as a user would work it.
 std::function<int(QDialog&)> ImportAndSave(const QString& name = {}) {
@@ -98,7 +95,7 @@ struct MainWindowTest : ::testing::Test {
         Desktop::Install(nullptr);
     }
     winMain& Start() {
-        app = std::make_unique<App>(gArgc, gArgv);
+        app = NewTestApp();
         app->Event_Open();
         EXPECT_TRUE(app->MainWindow);
         return *static_cast<winMain*>(app->MainWindow.data());

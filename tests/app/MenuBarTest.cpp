@@ -1,4 +1,5 @@
 #include "App.h"
+#include "TestApp.h"
 #include "MenuBar1.h"
 #include "MenuDispatcher.h"
 #include "NilObjectException.h"
@@ -21,16 +22,12 @@
 
 namespace {
 
-int gArgc = 1;
-char gArg0[] = "kestrine-test";
-char* gArgv[] = {gArg0, nullptr};
-
 struct MenuBarTest : ::testing::Test {
     XdgSandbox sandbox;
     std::unique_ptr<App> app;
     MenuDispatcher& menus = MenuDispatcher::Instance();
     void SetUp() override {
-        app = std::make_unique<App>(gArgc, gArgv);
+        app = NewTestApp();
         ScriptedDesktop::InstallNew();
     }
     void TearDown() override {

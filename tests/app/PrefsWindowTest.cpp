@@ -1,4 +1,5 @@
 #include "App.h"
+#include "TestApp.h"
 #include "MenuBar1.h"
 #include "MenuDispatcher.h"
 #include "Prefs.h"
@@ -18,16 +19,12 @@
 
 namespace {
 
-int gArgc = 1;
-char gArg0[] = "kestrine-test";
-char* gArgv[] = {gArg0, nullptr};
-
 struct PrefsWindowTest : ::testing::Test {
     XdgSandbox sandbox;
     std::unique_ptr<App> app;
     QListView* list = nullptr;
     void SetUp() override {
-        app = std::make_unique<App>(gArgc, gArgv);
+        app = NewTestApp();
         ScriptedDesktop::InstallNew();
         Prefs::Reset();
         // A stand-in for the main window: all the preferences window needs is its list.

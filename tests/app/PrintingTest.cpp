@@ -1,4 +1,5 @@
 #include "App.h"
+#include "TestApp.h"
 #include "NilObjectException.h"
 #include "PassportPhotoInfo.h"
 #include "PhotoPrinting.h"
@@ -23,17 +24,13 @@ namespace {
 
 using namespace PhotoPrinting;
 
-int gArgc = 1;
-char gArg0[] = "kestrine-test";
-char* gArgv[] = {gArg0, nullptr};
-
 struct PrintingTest : ::testing::Test {
     XdgSandbox sandbox;
     std::unique_ptr<App> app;
     ScriptedDesktop* desktop = nullptr;
     QTemporaryDir dir;
     void SetUp() override {
-        app = std::make_unique<App>(gArgc, gArgv);
+        app = NewTestApp();
         desktop = &ScriptedDesktop::InstallNew();
         Prefs::Reset();
     }

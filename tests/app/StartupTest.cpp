@@ -1,4 +1,5 @@
 #include "App.h"
+#include "TestApp.h"
 #include "DataStore.h"
 #include "MenuDispatcher.h"
 #include "QtPrinters.h"
@@ -19,16 +20,12 @@
 
 namespace {
 
-int gArgc = 1;
-char gArg0[] = "kestrine-test";
-char* gArgv[] = {gArg0, nullptr};
-
 struct StartupTest : ::testing::Test {
     XdgSandbox sandbox;
     std::unique_ptr<App> app;
     ScriptedDesktop* desktop = nullptr;
     void SetUp() override {
-        app = std::make_unique<App>(gArgc, gArgv);
+        app = NewTestApp();
         desktop = &ScriptedDesktop::InstallNew();
     }
     void TearDown() override {
@@ -38,7 +35,7 @@ struct StartupTest : ::testing::Test {
     QString DataFile() const { return sandbox.AppFolder() + QStringLiteral("/DataFile"); }
     void Restart() {
         app.reset();
-        app = std::make_unique<App>(gArgc, gArgv);
+        app = NewTestApp();
     }
 };
 
@@ -119,6 +116,25 @@ TEST_F(StartupTest, AFolderThatCannotBeWrittenIsReported) {
     EXPECT_EQ(app->QuitCode(), 0);
     QFile::setPermissions(sandbox.AppFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                    QFileDevice::ExeOwner);
+}
+
+TEST_F(StartupTest, ADataFileAnotherCopyKeepsLockedIsNotCalledCorrupt) {
+    app->Event_Open();
+    ASSERT_TRUE(app->db());
+    Restart();
+    SqlFileDatabase other;
+    other.DatabaseFile = DataFile();
+    ASSERT_TRUE(other.Connect());
+    ASSERT_TRUE(other.SQLExecute(QStringLiteral("BEGIN EXCLUSIVE")));
+    const int wait = SqlFileDatabase::BusyTimeoutMs;
+    SqlFileDatabase::BusyTimeoutMs = 50;
+    app->Event_Open();
+    SqlFileDatabase::BusyTimeoutMs = wait;
+    ASSERT_EQ(desktop->messages.size(), 1);
+    EXPECT_TRUE(desktop->messages[0].contains(QStringLiteral("in use by another copy")));
+    EXPECT_FALSE(desktop->messages[0].contains(QStringLiteral("corrupt")));
+    EXPECT_TRUE(app->QuitRequested());
+    other.SQLExecute(QStringLiteral("ROLLBACK"));
 }
 
 int gStatements = 0;
