@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs the fuzz targets of the sanitizer build side by side, each for the given number of seconds.
+# Builds the fuzz targets (clang, with the sanitizers) and runs them side by side, each for the given
+# number of seconds.
 # Usage: scripts/fuzz.sh [seconds (default 60)] [target...]
 # Targets: DictionaryFileFuzz, PrefsFuzz, PicturesFuzz (all by default). New inputs that reach new
-# code are kept in build-sanitize/fuzz-corpus/<target>/, so a later run goes on from there; a crash
-# leaves its input in build-sanitize/fuzz-crashes/<target>/ and fails the run.
+# code are kept in build-fuzz/fuzz-corpus/<target>/, so a later run goes on from there; a crash
+# leaves its input in build-fuzz/fuzz-crashes/<target>/ and fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
@@ -11,11 +12,11 @@ if [ $# -gt 0 ]; then shift; fi
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(DictionaryFileFuzz PrefsFuzz PicturesFuzz)
 
-build=build-sanitize
-bash scripts/setup.sh "$build" RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DKESTRINE_SANITIZE=ON -DKESTRINE_BENCH=OFF
+# Its own build: the records library compiled for coverage, and nothing but the fuzz targets.
+build=build-fuzz
+KESTRINE_TARGETS="DictionaryFileFuzz PrefsFuzz PicturesFuzz MakeFuzzCorpus" \
+  bash scripts/setup.sh "$build" RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DKESTRINE_FUZZ=ON -DKESTRINE_BENCH=OFF
 source scripts/sanitizer-env.sh
-# Fuzzing wants speed: the quick unwinder, as a crash report still names the input that caused it.
-export ASAN_OPTIONS="$ASAN_OPTIONS:fast_unwind_on_malloc=1"
 
 # Seeds: our own writers' output and hand-built shapes, plus the small pictures of the test data.
 seeds="$build/fuzz-seeds"

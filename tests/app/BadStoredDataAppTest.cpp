@@ -14,6 +14,7 @@
 #include "winMain.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
@@ -52,13 +53,19 @@ struct BadStoredDataAppTest : ::testing::Test {
         ASSERT_TRUE(QImageWriter(photo, "jpeg").write(PictureCompare::Gradient(900, 1200)));
     }
     void TearDown() override {
-        app.reset();
+        DropApp();
         Prefs::Reset();
         Desktop::Install(nullptr);
     }
     QString DataFile() const { return sandbox.AppFolder() + QStringLiteral("/DataFile"); }
-    void Start() {
+    // The editor window closes with deleteLater; with no event loop running here, it would
+    // outlive its application and show up as a leak.
+    void DropApp() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         app.reset();
+    }
+    void Start() {
+        DropApp();
         app = NewTestApp();
         app->Event_Open();
     }
