@@ -37,45 +37,6 @@ QImage SubPicture(const QImage& p, const QRect& r) {
     return QImage(first, r.width(), r.height(), p.bytesPerLine(), p.format());
 }
 
-// An oval outline with a 2 x 2 pen, inside its rectangle.
-void OvalLine(QPainter& g, QColor colour, int left, int top, int width, int height) {
-    g.setPen(QPen(colour, 2.0));
-    g.setBrush(Qt::NoBrush);
-    g.drawEllipse(QRectF(left + 1.0, top + 1.0, width - 2.0, height - 2.0));
-}
-
-void FilledOval(QPainter& g, QColor colour, int left, int top, int width, int height) {
-    g.setPen(Qt::NoPen);
-    g.setBrush(colour);
-    g.drawEllipse(QRectF(left, top, width, height));
-}
-
-// The two-oval overlay of the "Test" format, drawn around another rectangle.
-QImage OvalOverlay(int canvasWidth, int canvasHeight, int l, int t, int w, int h) {
-    QImage p = Pictures::NewPicture(canvasWidth, canvasHeight);
-    MustPicture(p);
-    QImage mask(p.size(), QImage::Format_RGB32);
-    {
-        QPainter g(&p);
-        g.setRenderHint(QPainter::Antialiasing);
-        g.fillRect(p.rect(), QColor(QRgb(0xFFFFFF)));
-        OvalLine(g, QColor(QRgb(0x000000)), l + 10, t + 10, w - 20, h - 20);
-        OvalLine(g, QColor(QRgb(0x000000)), l + 20, t + 20, w - 40, h - 40);
-    }
-    {
-        QPainter g(&mask);
-        g.setRenderHint(QPainter::Antialiasing);
-        g.fillRect(mask.rect(), QColor(QRgb(0x888888)));
-        g.fillRect(l, t, w, h, QColor(QRgb(0xFFFFFF)));
-        FilledOval(g, QColor(QRgb(0xCCCCCC)), l + 10, t + 10, w - 20, h - 20);
-        FilledOval(g, QColor(QRgb(0xFFFFFF)), l + 20, t + 20, w - 40, h - 40);
-        OvalLine(g, QColor(QRgb(0x222222)), l + 10, t + 10, w - 20, h - 20);
-        OvalLine(g, QColor(QRgb(0x222222)), l + 20, t + 20, w - 40, h - 40);
-    }
-    Pictures::SetMask(p, mask);
-    return p;
-}
-
 } // namespace
 
 ScalingPictureCanvas::ScalingPictureCanvas(QWidget* parent) : QWidget(parent) {
@@ -275,7 +236,7 @@ void ScalingPictureCanvas::SetCaptureArea(int left, int top, int width, int heig
     CapArea.height = height;
     CapArea.CenterX = centerX;
     CapArea.CenterY = centerY;
-    SetMaskPic(OvalOverlay(this->width(), this->height(), left, top, width, height));
+    SetMaskPic(PassportTemplates::OvalOverlay(size(), QRect(left, top, width, height)));
     ReCalcScales();
     Invalidate();
 }

@@ -52,26 +52,6 @@ void FillOval(QPainter& g, QColor colour, int left, int top, int width, int heig
     g.drawEllipse(QRectF(left, top, width, height));
 }
 
-void DrawTestOverlay(QImage& p, const CaptureArea& a) {
-    const int l = a.left, t = a.top, w = a.width, h = a.height;
-    {
-        QPainter g(&p);
-        g.setRenderHint(QPainter::Antialiasing);
-        g.fillRect(0, 0, kCanvasSize, kCanvasSize, Rgb(0xFFFFFF));
-        DrawOval(g, Rgb(0x000000), l + 10, t + 10, w - 20, h - 20);
-        DrawOval(g, Rgb(0x000000), l + 20, t + 20, w - 40, h - 40);
-    }
-    PaintMask(p, [&](QPainter& g) {
-        g.setRenderHint(QPainter::Antialiasing);
-        g.fillRect(0, 0, kCanvasSize, kCanvasSize, Rgb(0x888888));
-        g.fillRect(l, t, w, h, Rgb(0xFFFFFF));
-        FillOval(g, Rgb(0xCCCCCC), l + 10, t + 10, w - 20, h - 20);
-        FillOval(g, Rgb(0xFFFFFF), l + 20, t + 20, w - 40, h - 40);
-        DrawOval(g, Rgb(0x222222), l + 10, t + 10, w - 20, h - 20);
-        DrawOval(g, Rgb(0x222222), l + 20, t + 20, w - 40, h - 40);
-    });
-}
-
 } // namespace
 
 QImage BlankPassportPicture(const QString& code) {
@@ -107,13 +87,33 @@ QImage MaskImage(const QString& code) {
         g.fillRect(a.left, a.top, a.width, a.height, Rgb(0x00FF00));
     }
     const Format format = FormatOf(code);
-    if (format == Format::Other) {
-        DrawTestOverlay(p, a);
-        return p;
-    }
+    if (format == Format::Other) return OvalOverlay(p.size(), QRect(a.left, a.top, a.width, a.height));
     const QImage head = format == Format::US ? Resources::USPassportMask() : Resources::UKPassportMask();
     MustPicture(head);
     PaintMask(p, [&](QPainter& g) { g.drawImage(0, 0, head); });
+    return p;
+}
+
+QImage OvalOverlay(QSize size, const QRect& area) {
+    QImage p = Pictures::NewPicture(size.width(), size.height());
+    MustPicture(p);
+    const int l = area.left(), t = area.top(), w = area.width(), h = area.height();
+    {
+        QPainter g(&p);
+        g.setRenderHint(QPainter::Antialiasing);
+        g.fillRect(p.rect(), Rgb(0xFFFFFF));
+        DrawOval(g, Rgb(0x000000), l + 10, t + 10, w - 20, h - 20);
+        DrawOval(g, Rgb(0x000000), l + 20, t + 20, w - 40, h - 40);
+    }
+    PaintMask(p, [&](QPainter& g) {
+        g.setRenderHint(QPainter::Antialiasing);
+        g.fillRect(p.rect(), Rgb(0x888888));
+        g.fillRect(l, t, w, h, Rgb(0xFFFFFF));
+        FillOval(g, Rgb(0xCCCCCC), l + 10, t + 10, w - 20, h - 20);
+        FillOval(g, Rgb(0xFFFFFF), l + 20, t + 20, w - 40, h - 40);
+        DrawOval(g, Rgb(0x222222), l + 10, t + 10, w - 20, h - 20);
+        DrawOval(g, Rgb(0x222222), l + 20, t + 20, w - 40, h - 40);
+    });
     return p;
 }
 

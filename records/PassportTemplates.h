@@ -3,6 +3,7 @@
 #include "CaptureArea.h"
 
 #include <QImage>
+#include <QRect>
 #include <QString>
 
 // The passport formats by their code: "US", "UK", and "Test", whose values any other code gets
@@ -20,6 +21,9 @@ CaptureArea PassportCaptureArea(const QString& code);
 // rectangle in green, seen through the format's head mask for "US" and "UK"; white with two
 // ovals for any other code. Raises NilObjectException when a head mask picture is missing.
 QImage MaskImage(const QString& code);
+
+// The "Test" format's two-oval overlay around `area`, on a new picture of `size` with its mask.
+QImage OvalOverlay(QSize size, const QRect& area);
 
 // "United States", "United Kingdom", "Test Format", or "Unknown format" for any other code.
 QString DisplayName(const QString& code);

@@ -8,18 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build qt6-base-dev libsqlite3-dev libbenchmark-dev libdeflate-dev zlib1g-dev
           fonts-dejavu-core python3)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo_cmd apt-get update -qq
-  $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash scripts/install-packages.sh "${packages[@]}"
 
 build=build-bench
 results="${1:-$build/results}"

@@ -12,18 +12,7 @@ packages=(g++ cmake ninja-build qt6-base-dev qt6-image-formats-plugins libsqlite
 case " $* " in
   *clang*) packages+=(clang libclang-rt-14-dev llvm) ;;
 esac
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo_cmd apt-get update -qq
-  $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash scripts/install-packages.sh "${packages[@]}"
 
 build="${1:-build}"
 type="${2:-RelWithDebInfo}"

@@ -19,23 +19,7 @@
 
 namespace {
 
-struct JpegSheetTest : ::testing::Test {
-    XdgSandbox sandbox;
-    std::unique_ptr<App> app;
-    ScriptedDesktop* desktop = nullptr;
-    QTemporaryDir dir;
-    void SetUp() override {
-        app = NewTestApp();
-        desktop = &ScriptedDesktop::InstallNew();
-        Prefs::Reset();
-    }
-    void TearDown() override {
-        Desktop::Install(nullptr);
-        Prefs::Reset();
-        app.reset();
-    }
-    QString Path(const QString& name) const { return dir.filePath(name); }
-};
+struct JpegSheetTest : AppTest {};
 
 std::unique_ptr<PassportPhotoInfo> Photo(int w, int h, QRgb colour = qRgb(200, 30, 30)) {
     auto record = std::make_unique<PassportPhotoInfo>();

@@ -24,23 +24,7 @@ namespace {
 
 using namespace PhotoPrinting;
 
-struct PrintingTest : ::testing::Test {
-    XdgSandbox sandbox;
-    std::unique_ptr<App> app;
-    ScriptedDesktop* desktop = nullptr;
-    QTemporaryDir dir;
-    void SetUp() override {
-        app = NewTestApp();
-        desktop = &ScriptedDesktop::InstallNew();
-        Prefs::Reset();
-    }
-    void TearDown() override {
-        Desktop::Install(nullptr);
-        Prefs::Reset();
-        app.reset();
-    }
-    QString Path(const QString& name) const { return dir.filePath(name); }
-};
+struct PrintingTest : AppTest {};
 
 QImage Solid(int w, int h, QRgb colour) {
     QImage pic(w, h, QImage::Format_RGB32);
