@@ -211,7 +211,15 @@ void App::InitDatabase() {
 }
 
 void App::LoadPreferences() {
-    Prefs::LoadPrefs(QStringLiteral("Kestrine"));
+    try {
+        Prefs::LoadPrefs(QStringLiteral("Kestrine"));
+    } catch (const std::exception& e) {
+        // Starting with the defaults beats not starting at all (without a window nothing could
+        // be done); the unreadable file is kept aside before the next save replaces it.
+        Desktop::Current().MsgBox(
+            QStringLiteral("The preferences could not be read (%1). Kestrine starts with its default settings.")
+                .arg(QString::fromUtf8(e.what())));
+    }
 }
 
 void App::SavePreferences() {

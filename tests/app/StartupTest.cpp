@@ -137,6 +137,16 @@ TEST_F(StartupTest, ADataFileAnotherCopyKeepsLockedIsNotCalledCorrupt) {
     other.SQLExecute(QStringLiteral("ROLLBACK"));
 }
 
+TEST_F(StartupTest, UnreadablePreferencesAreReportedAndTheApplicationStillOpens) {
+    QDir().mkpath(sandbox.ConfigHome() + QStringLiteral("/Kestrine")); // a folder where the file belongs
+    app->Event_Open();
+    ASSERT_EQ(desktop->messages.size(), 1);
+    EXPECT_TRUE(desktop->messages[0].startsWith(QStringLiteral("The preferences could not be read")));
+    EXPECT_TRUE(app->db());
+    EXPECT_TRUE(app->MainWindow);
+    EXPECT_FALSE(app->QuitRequested());
+}
+
 int gStatements = 0;
 int CountStatement(unsigned, void*, void*, void*) {
     ++gStatements;
