@@ -20,20 +20,12 @@
 
 namespace {
 
-struct AboutWindowTest : ::testing::Test {
-    XdgSandbox sandbox;
-    std::unique_ptr<App> app;
-    ScriptedDesktop* desktop = nullptr;
-    void SetUp() override {
-        app = NewTestApp();
-        desktop = &ScriptedDesktop::InstallNew();
-    }
+struct AboutWindowTest : AppTest {
     void TearDown() override {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (qobject_cast<AboutWindow*>(w)) delete w;
         MenuDispatcher::Instance().SetFrontWindowForTesting(nullptr);
-        app.reset();
-        Desktop::Install(nullptr);
+        AppTest::TearDown();
     }
     static int OpenBoxes() {
         int n = 0;

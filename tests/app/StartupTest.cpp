@@ -20,18 +20,7 @@
 
 namespace {
 
-struct StartupTest : ::testing::Test {
-    XdgSandbox sandbox;
-    std::unique_ptr<App> app;
-    ScriptedDesktop* desktop = nullptr;
-    void SetUp() override {
-        app = NewTestApp();
-        desktop = &ScriptedDesktop::InstallNew();
-    }
-    void TearDown() override {
-        app.reset();
-        Desktop::Install(nullptr);
-    }
+struct StartupTest : AppTest {
     QString DataFile() const { return sandbox.AppFolder() + QStringLiteral("/DataFile"); }
     void Restart() {
         app.reset();
