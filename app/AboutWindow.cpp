@@ -31,8 +31,7 @@ void SetBlackText(QWidget* w) {
 } // namespace
 
 AboutWindow* AboutWindow::Instance() {
-    // A window left over from an application object that has gone is not ours to reuse.
-    if (!gOpenWindow || !QApplication::topLevelWidgets().contains(gOpenWindow.data())) {
+    if (!gOpenWindow) {
         gOpenWindow = new AboutWindow;
         gOpenWindow->Show();
     }

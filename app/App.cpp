@@ -56,6 +56,12 @@ App::~App() {
     if (gInstance == this) gInstance = nullptr;
     // Releases the data folder, the database and the main window, as the process would.
     delete MainWindow.data();
+    // Windows still open (preferences, about box) go with the application, as they would with
+    // the process; the single-window accessors then make fresh ones for a later application.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* w : topLevelWidgets())
+        if (!w->parentWidget()) windows << w;
+    for (const QPointer<QWidget>& w : windows) delete w.data();
     DataStore& store = DataStore::Current();
     store.db.reset();
     store.AppFolder.clear();

@@ -30,8 +30,7 @@ QRect InGroup(int left, int top, int width, int height) {
 } // namespace
 
 winPrefs* winPrefs::Instance() {
-    // A window left over from an application object that has gone is not ours to reuse.
-    if (!gOpenWindow || !QApplication::topLevelWidgets().contains(gOpenWindow.data())) {
+    if (!gOpenWindow) {
         gOpenWindow = new winPrefs;
         gOpenWindow->show();
     }
