@@ -56,8 +56,9 @@ int ScriptedDesktop::ShowModal(QDialog& dialog) {
     return result;
 }
 
-void ScriptedDesktop::ShowURL(const QUrl& url) {
+bool ScriptedDesktop::OpenURL(const QUrl& url) {
     urls << url;
+    return TakeFront(urlAnswers, true);
 }
 
 void ScriptedDesktop::Beep() {

@@ -13,7 +13,7 @@ public:
     // What was shown, in order.
     QStringList messages;     // MsgBox texts
     QStringList sheets;       // ConfirmSheet messages
-    QList<QUrl> urls;         // ShowURL addresses
+    QList<QUrl> urls;         // addresses handed to the browser
     int beeps = 0;
     QStringList openFilters;  // OpenFile filters
     QStringList saveDefaults; // SaveFile default names
@@ -26,6 +26,8 @@ public:
     std::deque<QString> saveAnswers;
     std::deque<bool> pageSetupAnswers;
     std::deque<bool> printAnswers;
+    // Whether the browser takes each address; when empty it does.
+    std::deque<bool> urlAnswers;
     // Runs while a modal dialog is "open"; returns its result code. Without one the dialog is rejected.
     std::deque<std::function<int(QDialog&)>> modalScripts;
     // Optional: lets a test change the printer as the user would in the dialog.
@@ -40,7 +42,8 @@ public:
     bool PageSetup(QPrinter& printer) override;
     bool PrintDialog(QPrinter& printer) override;
     int ShowModal(QDialog& dialog) override;
-    void ShowURL(const QUrl& url) override;
+    // ShowURL itself is the real one, so its message on failure is what the user would see.
+    bool OpenURL(const QUrl& url) override;
     void Beep() override;
 
     // Installs a fresh one as the current Desktop and returns it (owned by Desktop).
