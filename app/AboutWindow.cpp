@@ -51,7 +51,8 @@ AboutWindow::~AboutWindow() {
 
 void AboutWindow::Layout() {
     setObjectName(QStringLiteral("AboutWindow"));
-    setWindowTitle(QString());
+    // Qt gives a window with an empty title the application's name; a blank leaves the bar empty.
+    setWindowTitle(QStringLiteral(" "));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowMinimizeButtonHint);
     setFixedSize(300, 400);
