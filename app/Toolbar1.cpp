@@ -3,6 +3,7 @@
 #include "Resources.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QIcon>
 #include <QPixmap>
 #include <QSizePolicy>
@@ -28,6 +29,9 @@ Toolbar1::Toolbar1(QWidget* parent) : QToolBar(parent) {
 
     auto button = [this](const char* name, const QString& caption, bool enabled, const QImage& icon) {
         QAction* item = addAction(QIcon(QPixmap::fromImage(icon)), caption);
+        // An empty tool tip on the action would fall back to the caption, so the button's
+        // tooltip event is stopped instead.
+        if (QWidget* button = widgetForAction(item)) button->installEventFilter(this);
         return Named(item, name, caption, enabled);
     };
     const QString untitled = QStringLiteral("Untitled");
@@ -48,4 +52,9 @@ Toolbar1::Toolbar1(QWidget* parent) : QToolBar(parent) {
     Delete = button("Delete", QStringLiteral("Delete"), false, Resources::DeleteIcon());
 
     connect(this, &QToolBar::actionTriggered, this, &Toolbar1::Action);
+}
+
+bool Toolbar1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip) return true;
+    return QToolBar::eventFilter(watched, event);
 }

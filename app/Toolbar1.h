@@ -6,6 +6,7 @@ class QAction;
 
 // The main window's toolbar: New, Edit, Print and Save Jpg at the left, Delete at the right end.
 // Each item is a QAction whose objectName is the item's name; a click raises Action(item).
+// No button shows a tooltip.
 class Toolbar1 : public QToolBar {
     Q_OBJECT
 public:
@@ -22,4 +23,8 @@ public:
 
 signals:
     void Action(QAction* item);
+
+protected:
+    // The buttons have no help tags: a QToolButton would show its caption as a tooltip instead.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -301,6 +302,24 @@ TEST_F(MenuBarTest, ToolbarHoldsItsEightItemsWithOnlyNewEnabledAndDeleteAtTheRig
     QTest::mouseClick(newButton, Qt::LeftButton);
     QTest::mouseClick(deleteButton, Qt::LeftButton); // disabled: nothing
     EXPECT_EQ(clicked, QList<QAction*>({toolbar->AddNew}));
+}
+
+TEST_F(MenuBarTest, ToolbarButtonsShowNoTooltips) {
+    QMainWindow window;
+    auto* toolbar = new Toolbar1;
+    window.addToolBar(toolbar);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    toolbar->Edit->setEnabled(true); // a changed action hands its button the tooltip again
+    for (QAction* item : {toolbar->AddNew, toolbar->Edit, toolbar->Print, toolbar->Save, toolbar->Delete}) {
+        QWidget* button = toolbar->widgetForAction(item);
+        ASSERT_TRUE(button);
+        const QPoint at = button->rect().center();
+        QHelpEvent hover(QEvent::ToolTip, at, button->mapToGlobal(at));
+        QCoreApplication::sendEvent(button, &hover);
+        EXPECT_FALSE(QToolTip::isVisible()) << item->objectName().toStdString();
+        EXPECT_TRUE(QToolTip::text().isEmpty()) << QToolTip::text().toStdString();
+    }
 }
 
 } // namespace
