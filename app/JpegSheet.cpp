@@ -3,6 +3,7 @@
 #include "Desktop.h"
 #include "FileTypes1.h"
 #include "Guard.h"
+#include "JpegExporter.h"
 #include "NilObjectException.h"
 #include "PassportPhotoInfo.h"
 #include "PhotoPrinting.h"
@@ -19,7 +20,6 @@
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QUrl>
 #include <algorithm>
 
@@ -128,16 +128,8 @@ bool WriteSheetFile(const PassportPhotoInfo& record, const QString& path, QStrin
     if (bytes.isEmpty()) return fail(QStringLiteral("The picture could not be encoded as JPEG."));
     // Written beside the target and renamed over it only when complete, so a full disk or a
     // failed write never costs the user the file that was there.
-    QSaveFile file(path);
-    // Unbuffered, so a short write (a full disk) shows in write(): a buffered one surfaces only
-    // in commit(), which keeps the cut file all the same.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return fail(why);
-    }
-    if (!file.commit()) return fail(file.errorString());
+    QString why;
+    if (!JpegExporter::WriteFile(path, bytes, &why)) return fail(why + QLatin1Char('.'));
     return true;
 }
 

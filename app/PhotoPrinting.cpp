@@ -2,16 +2,20 @@
 
 #include "Desktop.h"
 #include "GraphicsExtensions.h"
+#include "JpegExporter.h"
 #include "NilObjectException.h"
 #include "PassportPhotoInfo.h"
 #include "Pictures.h"
 #include "Prefs.h"
 #include "PrinterSetupString.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <algorithm>
+#include <exception>
 
 namespace PhotoPrinting {
 
@@ -173,23 +177,60 @@ void PrintPicture(std::unique_ptr<QPrinter>& printerSettings, const SelectedReco
     // Nothing selected: no job at all, rather than a blank sheet.
     if (records.empty()) return;
 
+    auto tell = [](const QString& reason) {
+        Desktop::Current().MsgBox(QStringLiteral("The photos could not be printed: ") + reason + QLatin1Char('.'));
+    };
+    // Qt's PDF engine neither reports a write that fails nor removes what it cut short, so a
+    // print to a file is made in memory and written by us: whole, or not at all.
+    const QString file = printer.outputFileName();
+    QBuffer pdf;
+    std::unique_ptr<QPdfWriter> writer;
+    QPagedPaintDevice* device = &printer;
+    if (!file.isEmpty()) {
+        pdf.open(QIODevice::WriteOnly);
+        writer = std::make_unique<QPdfWriter>(&pdf);
+        writer->setPdfVersion(printer.pdfVersion());
+        writer->setTitle(printer.docName());
+        writer->setCreator(printer.creator());
+        writer->setResolution(printer.resolution());
+        writer->setPageLayout(printer.pageLayout());
+        device = writer.get();
+    }
+
     QPainter g;
-    if (!g.begin(&printer)) {
-        Desktop::Current().MsgBox(QStringLiteral("Printing could not start. Please check the printer and try again."));
+    if (!g.begin(device)) {
+        tell(QStringLiteral("the printer could not be started; check it and try again"));
         return;
     }
-    const QSize page(printer.width(), printer.height());
-    const QSize dpi(printer.logicalDpiX(), printer.logicalDpiY());
-    bool first = true;
-    for (PassportPhotoInfo* record : records) {
-        // The picture before the new page, so a photo that cannot be fetched leaves no blank sheet.
-        const QImage pic = MustPicture(Must(record).mPicPassPort());
-        if (!first) printer.newPage();
-        first = false;
-        PrintPicsToGraphics2Up(g, page, pic, dpi);
+    const QSize page(device->width(), device->height());
+    const QSize dpi(device->logicalDpiX(), device->logicalDpiY());
+    // A grey print to a file is grey as Qt's own PDF output would make it.
+    const bool grey = writer && printer.colorMode() == QPrinter::GrayScale;
+    std::exception_ptr failure;
+    try {
+        bool first = true;
+        for (PassportPhotoInfo* record : records) {
+            // The picture before the new page, so a photo that cannot be fetched leaves no blank sheet.
+            QImage pic = MustPicture(Must(record).mPicPassPort());
+            if (grey) pic = pic.convertToFormat(QImage::Format_Grayscale8);
+            if (!first) device->newPage();
+            first = false;
+            PrintPicsToGraphics2Up(g, page, pic, dpi);
+        }
+    } catch (...) {
+        // The pages done so far are still printed.
+        failure = std::current_exception();
     }
     // Ending the painter sends the job.
-    g.end();
+    const bool ended = g.end();
+    if (writer) {
+        writer.reset();
+        QString why;
+        if (!JpegExporter::WriteFile(file, pdf.data(), &why)) tell(why);
+    } else if (!ended || printer.printerState() == QPrinter::Error) {
+        tell(QStringLiteral("the print system reported an error"));
+    }
+    if (failure) std::rethrow_exception(failure);
 }
 
 } // namespace PhotoPrinting

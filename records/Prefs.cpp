@@ -2,6 +2,7 @@
 
 #include "Currency.h"
 #include "FolderItemExtensions.h"
+#include "JpegExporter.h"
 #include "NilObjectException.h"
 #include "Val.h"
 
@@ -260,7 +261,9 @@ void SavePrefs() {
     const QFileInfo old(*s.prefFile);
     if (s.keepOldFile && (old.exists() || old.isSymLink())) KeepBeside(*s.prefFile);
     s.keepOldFile = false;
-    FolderItemExtensions::SetText(*s.prefFile, text);
+    QString why;
+    if (!JpegExporter::WriteFile(*s.prefFile, text, &why))
+        throw NilObjectException((QStringLiteral("the preferences file cannot be written: ") + why).toUtf8().constData());
 }
 
 QVariant GetPref(const QString& key, const QVariant& defaultValue) {

@@ -22,7 +22,8 @@ void LoadPrefs(const QString& name);
 // When the file as loaded held anything the table does not (it could not be read, or a line was
 // skipped or read as something else), the old file is first kept beside it as "<name>.bak"
 // (or "<name>.2.bak", ... when that exists), once per load. Raises NilObjectException when the
-// old file cannot be kept or the new one cannot be written; the previous file is then intact.
+// old file cannot be kept or the new one cannot be written (its what() ends with the system's
+// reason, such as "No space left on device"); the previous file is then intact.
 void SavePrefs();
 
 // The value under `key`, or `defaultValue` when there is none (or before any table exists).

