@@ -7,21 +7,27 @@
 //   edit [row]      the listed photo at <row> (default 0) renamed to "Renamed", through the editor
 //   export <file>   the first listed photo saved as a JPEG sheet to <file>
 //   prefs           the option "DrawCropMarks" turned over, then the application closed
+//   print <file>    the first listed photo printed to the PDF <file>
+// Run with the fault shim preloaded and KESTRINE_FAULT_MANUAL=1, its counting starts where the
+// limit would apply.
 // The data and preferences folders come from XDG_DATA_HOME and XDG_CONFIG_HOME.
 #include "App.h"
 #include "FileTypes1.h"
 #include "Guard.h"
 #include "Prefs.h"
+#include "PrinterSetupString.h"
 #include "ScriptedDesktop.h"
 #include "winMain.h"
 
 #include <QAbstractButton>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <string>
 #include <sys/resource.h>
 
@@ -46,7 +52,7 @@ void SetName(QDialog& d, const QString& name) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc < 3) {
-        std::fprintf(stderr, "usage: FullDiskHarness add|edit|export|prefs limit [argument]\n");
+        std::fprintf(stderr, "usage: FullDiskHarness add|edit|export|prefs|print limit [argument]\n");
         return 64;
     }
     const std::string op = argv[1];
@@ -68,6 +74,8 @@ int main(int argc, char** argv) {
 
     // From here on every file the application writes is limited; the harness writes only to stdout.
     auto limitWrites = [&] {
+        using Begin = void (*)();
+        if (auto begin = reinterpret_cast<Begin>(dlsym(RTLD_DEFAULT, "kestrine_fault_begin"))) begin();
         if (!limited) return;
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit small{};
@@ -105,6 +113,14 @@ int main(int argc, char** argv) {
                        !Prefs::GetPref(QStringLiteral("DrawCropMarks"), false).toBool());
         limitWrites();
         Guard([&app] { app.Event_Close(); });
+    } else if (op == "print") {
+        QPrinter pdf(QPrinter::HighResolution);
+        pdf.setOutputFileName(argument);
+        Prefs::SetPref(QStringLiteral("printersettings"), PrinterSetupString::SetupString(pdf));
+        win->SetListIndex(0);
+        desktop.printAnswers.push_back(true);
+        limitWrites();
+        Guard([win] { win->PrintPicture(); });
     } else {
         std::fprintf(stderr, "unknown operation %s\n", op.c_str());
         return 64;
