@@ -18,6 +18,8 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -54,12 +56,14 @@ std::unique_ptr<QPrinter> PdfPrinter(const QString& file, int dpi) {
     return printer;
 }
 
-// The PDF's pages as grey pictures at `dpi`, through poppler's rasteriser.
-QList<QImage> Rasterise(const QString& pdf, int dpi, QString* problem) {
+// The PDF's pages as grey (or RGB32) pictures at `dpi`, through poppler's rasteriser.
+QList<QImage> Rasterise(const QString& pdf, int dpi, QString* problem, bool grey = true) {
     QTemporaryDir out;
     QProcess p;
-    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-gray"),
-                                          QStringLiteral("-png"), pdf, out.filePath(QStringLiteral("page"))});
+    QStringList args{QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), pdf,
+                     out.filePath(QStringLiteral("page"))};
+    if (grey) args.prepend(QStringLiteral("-gray"));
+    p.start(QStringLiteral("pdftoppm"), args);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         *problem = QStringLiteral("pdftoppm (poppler-utils, installed by scripts/setup.sh) failed: ") +
                    p.errorString() + QString::fromLocal8Bit(p.readAllStandardError());
@@ -68,12 +72,28 @@ QList<QImage> Rasterise(const QString& pdf, int dpi, QString* problem) {
     QList<QImage> pages;
     QImageReader::setAllocationLimit(1024); // an A4 page at 600 dpi is larger than Qt's default limit
     for (const QString& name : QDir(out.path()).entryList({QStringLiteral("page-*.png")}, QDir::Files, QDir::Name))
-        pages << QImage(out.filePath(name)).convertToFormat(QImage::Format_Grayscale8);
+        pages << QImage(out.filePath(name)).convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     return pages;
 }
 
 bool Dark(const QImage& grey, int x, int y) {
     return grey.constScanLine(y)[x] < 128;
+}
+
+// A passport-photo stand-in: a soft skin-coloured oval on a blue-grey gradient, smooth
+// everywhere so that resampling and PDF compression change its colours only a little.
+QImage FaceLike(int w, int h) {
+    QImage pic(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double dx = (x - w / 2.0) / (0.28 * w), dy = (y - 0.45 * h) / (0.36 * h);
+            const double t = std::clamp((1.2 - std::sqrt(dx * dx + dy * dy)) / 0.4, 0.0, 1.0);
+            const double face = t * t * (3 - 2 * t);
+            auto mix = [face](double background, double skin) { return int(background + (skin - background) * face); };
+            pic.setPixel(x, y, qRgb(mix(60 + 80.0 * y / h, 224 - 30.0 * y / h), mix(90 + 60.0 * x / w, 172),
+                                    mix(170, 140)));
+        }
+    return pic;
 }
 
 // ---- layout arithmetic ---------------------------------------------------------------------
@@ -353,6 +373,74 @@ TEST_F(PrintingTest, PagesFollowTheGivenRowOrderOnePagePerPhoto) {
     EXPECT_THROW(PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{dark.get(), nil.get()}; }),
                  NilObjectException);
     EXPECT_EQ(Rasterise(Path("rows.pdf"), 20, &problem).size(), 1);
+}
+
+TEST_F(PrintingTest, AFourUpPageOfAPhotographWithCropMarksShowsInThePdfItself) {
+    Prefs::SetPref(QStringLiteral("Print4UpWherePossible"), true);
+    Prefs::SetPref(QStringLiteral("DrawCropMarks"), true);
+    const QImage source = FaceLike(600, 600);
+    auto photo = std::make_unique<PassportPhotoInfo>();
+    photo->mPicPassPort(source);
+    const QString pdf = Path("four.pdf");
+    Prefs::SetPref(QStringLiteral("printersettings"), PrinterSetupString::SetupString(*PdfPrinter(pdf, 720)));
+    std::unique_ptr<QPrinter> settings;
+    desktop->printAnswers = {true};
+    PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{photo.get()}; });
+    ASSERT_TRUE(desktop->messages.isEmpty()) << desktop->messages.join('\n').toStdString();
+
+    constexpr int kDpi = 150;
+    QString problem;
+    const QList<QImage> pages = Rasterise(pdf, kDpi, &problem, false);
+    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    ASSERT_EQ(pages.size(), 1);
+    const QImage& page = pages[0];
+    // Device pixels (720 dpi, from the printable area's corner) to pixels of the rasterised page.
+    const QPoint origin = settings->pageLayout().paintRectPixels(720).topLeft();
+    auto at = [&](double x, double y) {
+        return page.pixel(int((origin.x() + x) * kDpi / 720.0), int((origin.y() + y) * kDpi / 720.0));
+    };
+    auto near = [](QRgb a, QRgb b, int slack) {
+        return std::abs(qRed(a) - qRed(b)) <= slack && std::abs(qGreen(a) - qGreen(b)) <= slack &&
+               std::abs(qBlue(a) - qBlue(b)) <= slack;
+    };
+    auto white = [&](QRgb c) { return near(c, qRgb(255, 255, 255), 12); };
+
+    const QSize printable(settings->width(), settings->height());
+    const QSize copy = CopySize(source.size(), QSize(720, 720));
+    ASSERT_EQ(copy, QSize(1440, 1440));
+    ASSERT_TRUE(FitsFourUp(printable, copy));
+    for (const PictureArea& area : FourUpAreas(printable, copy)) {
+        SCOPED_TRACE("copy at " + std::to_string(area.left) + "," + std::to_string(area.top));
+        // Its true size and place: 2 inches, ending where the layout says, along its middle lines.
+        const double cx = area.left + area.width / 2.0, cy = area.top + area.height / 2.0;
+        for (const double inset : {8.0, -8.0}) {
+            const bool inside = inset > 0;
+            EXPECT_EQ(!white(at(area.left + inset, cy)), inside);
+            EXPECT_EQ(!white(at(area.left + area.width - inset, cy)), inside);
+            EXPECT_EQ(!white(at(cx, area.top + inset)), inside);
+            EXPECT_EQ(!white(at(cx, area.top + area.height - inset)), inside);
+        }
+        // The photograph itself, colour for colour, and not flat.
+        int lowest = 255, highest = 0;
+        for (int i = 0; i < 5; ++i)
+            for (int j = 0; j < 5; ++j) {
+                const double fx = (i + 0.5) / 5, fy = (j + 0.5) / 5;
+                const QRgb printed = at(area.left + fx * area.width, area.top + fy * area.height);
+                const QRgb wanted = source.pixel(int(fx * source.width()), int(fy * source.height()));
+                EXPECT_TRUE(near(printed, wanted, 24))
+                    << std::hex << "printed " << printed << ", picture " << wanted << " at " << fx << "," << fy;
+                lowest = std::min(lowest, qRed(printed));
+                highest = std::max(highest, qRed(printed));
+            }
+        EXPECT_GT(highest - lowest, 60);
+        // Grey marks inside each of the eight triangles, and none off the corner's diagonal.
+        for (const Triangle& tri : CropMarkTriangles(area)) {
+            const double x = (tri[0].x() + tri[1].x() + tri[2].x()) / 3.0, y = (tri[0].y() + tri[1].y() + tri[2].y()) / 3.0;
+            EXPECT_TRUE(near(at(x, y), qRgb(0x77, 0x77, 0x77), 10)) << std::hex << at(x, y) << " at " << x << "," << y;
+        }
+        EXPECT_TRUE(white(at(area.left - 50, area.top - 50)));
+        EXPECT_TRUE(white(at(area.left + area.width + 50, area.top + area.height + 50)));
+    }
 }
 
 TEST_F(PrintingTest, PrintedCopiesHaveTheirTrueSize) {
