@@ -7,6 +7,7 @@
 #include "MenuBar1.h"
 #include "MenuDispatcher.h"
 #include "NilObjectException.h"
+#include "PhotoFiles.h"
 #include "Prefs.h"
 #include "RecordSet.h"
 #include "Site.h"
@@ -17,23 +18,26 @@
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace {
 App* gInstance = nullptr;
 
-// Photo files are written beside themselves under "<row id>.XXXXXX" (QSaveFile's temporary
-// names, and the copy a save keeps of the previous file) and renamed into place; one that a crash
-// left behind is garbage. Holding the write lock means no other copy of the application is in the
-// middle of a save; when another one holds it too long the sweep waits for the next start.
-void SweepTemporaryFiles(SqlFileDatabase& db, const QString& folder) {
-    if (!db.SQLExecute(QStringLiteral("BEGIN IMMEDIATE"))) return;
-    static const QRegularExpression temporary(QStringLiteral("^[0-9]+\\.[A-Za-z0-9]{6}$"));
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (temporary.match(name).hasMatch()) QFile::remove(dir.filePath(name));
-    db.SQLExecute(QStringLiteral("ROLLBACK"));
+// Settles what an interrupted save or delete left in the data folder; pictures that belong to no
+// photo of the library are kept aside, and the user is told where.
+void RecoverPhotoFiles(SqlFileDatabase& db, const QString& folder) {
+    const PhotoFiles::Recovery recovery = PhotoFiles::Recover(db, folder);
+    if (recovery.movedAside == 0) return;
+    const QString where = QDir::toNativeSeparators(recovery.recoveredFolder);
+    Desktop::Current().MsgBox(
+        recovery.movedAside == 1
+            ? QStringLiteral("Kestrine found a picture in its data folder that belongs to no photo in its list. "
+                             "It is kept in \"%1\".")
+                  .arg(where)
+            : QStringLiteral("Kestrine found %1 pictures in its data folder that belong to no photo in its list. "
+                             "They are kept in \"%2\".")
+                  .arg(recovery.movedAside)
+                  .arg(where));
 }
 }
 
@@ -187,11 +191,11 @@ void App::InitDatabase() {
 
     if (QFileInfo::exists(db.DatabaseFile)) {
         if (db.Connect()) {
-            SweepTemporaryFiles(db, store.AppFolder);
             // A file that holds nothing at all (no table, no data) is one whose first start was
             // cut short: it gets its tables. Anything else is used as it is.
             auto objects = db.SQLSelect(QStringLiteral("select count(*) as n from sqlite_master"));
             if (objects && !objects->Eof() && objects->Field(QStringLiteral("n")).IntegerValue() == 0) createSchema();
+            RecoverPhotoFiles(db, store.AppFolder);
             return;
         }
         // A file another copy keeps locked is not damaged: telling the user to delete it would
@@ -208,6 +212,7 @@ void App::InitDatabase() {
     }
     if (db.CreateDatabaseFile()) {
         createSchema();
+        RecoverPhotoFiles(db, store.AppFolder);
         return;
     }
     Desktop::Current().MsgBox(

@@ -4,20 +4,18 @@
 #include "DatabaseRecord.h"
 #include "NilObjectException.h"
 #include "PNGu.h"
+#include "PhotoFiles.h"
 #include "PictureExtensions.h"
 #include "Pictures.h"
 #include "PngEncoder.h"
 #include "RecordSet.h"
 #include "SqlFileDatabase.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
-#include <QSaveFile>
 #include <cerrno>
-#include <cstdio>
 #include <future>
-#include <unistd.h>
 
 namespace {
 
@@ -31,83 +29,13 @@ QString Where(int rowID) {
     throw PassportPhotoInfo::SaveError("cannot write " + path.toStdString() + ": " + reason.toStdString());
 }
 
-// A second name for the file at `path`, in the form QSaveFile gives its own temporary files
-// ("<name>.XXXXXX"), so the start-up sweep removes one left behind by a crash. Empty when
-// there is no file or the file system has no hard links.
-QString LinkBeside(const QString& path) {
-    if (!QFileInfo::exists(path)) return {};
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    const QByteArray from = QFile::encodeName(path);
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        QString name = path + QLatin1Char('.');
-        for (int i = 0; i < 6; ++i)
-            name += QLatin1Char(kChars[QRandomGenerator::global()->bounded(62)]);
-        if (::link(from.constData(), QFile::encodeName(name).constData()) == 0) return name;
-        if (errno != EEXIST) return {};
-    }
-    return {};
-}
-
-// The source-picture file of a save in progress. The new bytes replace the file at once (written
-// beside it and renamed over it, so a crash or a full disk never leaves half a file); until the
-// database has committed the row, the old file is kept under a second name so that a refused
-// commit can put it back.
-class SourceFileReplacement {
-public:
-    SourceFileReplacement(const QString& path, const QByteArray& bytes) : mPath(path) {
-        mHadFile = QFileInfo::exists(path);
-        mKept = LinkBeside(path);
-        QSaveFile file(path);
-        // Unbuffered, so a short write (a full disk) shows in write(): a buffered one surfaces
-        // only in commit(), which keeps the cut file all the same.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) Fail(file.errorString());
-        if (file.write(bytes) != bytes.size()) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            Fail(reason);
-        }
-        if (!file.commit()) Fail(file.errorString());
-        mReplaced = true;
-    }
-    ~SourceFileReplacement() {
-        if (mReplaced && !mDone) {
-            // The row was not committed: the previous file goes back (or the new one goes).
-            if (!mKept.isEmpty()) {
-                if (::rename(QFile::encodeName(mKept).constData(), QFile::encodeName(mPath).constData()) == 0)
-                    mKept.clear();
-            } else if (!mHadFile) {
-                QFile::remove(mPath);
-            }
-        }
-        if (!mKept.isEmpty()) QFile::remove(mKept);
-    }
-    SourceFileReplacement(const SourceFileReplacement&) = delete;
-    SourceFileReplacement& operator=(const SourceFileReplacement&) = delete;
-
-    // The row that goes with the new file is committed: the old file can go.
-    void Keep() { mDone = true; }
-
-private:
-    [[noreturn]] void Fail(const QString& reason) {
-        if (!mKept.isEmpty()) QFile::remove(mKept);
-        mKept.clear();
-        CannotWrite(mPath, reason);
-    }
-
-    QString mPath;
-    QString mKept;
-    bool mHadFile = false;
-    bool mReplaced = false;
-    bool mDone = false;
-};
-
 [[noreturn]] void Refused(const SqlFileDatabase& db, const char* what) {
     throw PassportPhotoInfo::SaveError(std::string(what) + ": " + db.ErrorMessage().toStdString());
 }
 
 // The row and the source-picture file change together: the write lock is taken before either
 // is touched (waiting for a second copy of the application that is saving), and the row is
-// committed only after the file is in place, or rolled back.
+// committed only after the new file is written whole beside the old one, or rolled back.
 class WriteTransaction {
 public:
     explicit WriteTransaction(SqlFileDatabase& db) : mDb(db) {
@@ -124,6 +52,11 @@ public:
     void Commit() {
         if (!mDb.SQLExecute(QStringLiteral("COMMIT")))
             Refused(mDb, "the photo could not be stored in the database");
+        mOpen = false;
+    }
+    // After a refused commit: ends whatever the database kept of the transaction.
+    void Rollback() {
+        mDb.SQLExecute(QStringLiteral("ROLLBACK"));
         mOpen = false;
     }
 
@@ -197,6 +130,11 @@ void PassportPhotoInfo::SaveToDB() {
         throw SaveError("the source picture could not be encoded (out of memory)");
 
     WriteTransaction transaction(db);
+    // The row names the picture file that goes with it, so the next start can tell, whatever
+    // instant a crash cut this save at, which file is the row's own.
+    const QString tag = png.isEmpty() ? QString() : PhotoFiles::NewTag();
+    const QString restoreInfo = png.isEmpty() ? PhotoFiles::Untagged(mRestoreInfo)
+                                              : PhotoFiles::Tagged(PhotoFiles::Untagged(mRestoreInfo), tag);
     int rowID = mRowID;
     if (rowID == 0) {
         DatabaseRecord record;
@@ -205,9 +143,15 @@ void PassportPhotoInfo::SaveToDB() {
         record.BlobColumn(QStringLiteral("passportpicture"), passport);
         record.BlobColumn(QStringLiteral("previewpicture"), preview);
         record.Column(QStringLiteral("passportformat"), mFormat);
-        record.Column(QStringLiteral("restoreinfo"), mRestoreInfo);
+        record.Column(QStringLiteral("restoreinfo"), restoreInfo);
         if (!db.InsertRecord(kTable, record)) Refused(db, "the photo could not be added to the database");
         rowID = db.LastRowID();
+        // A file already named like the new row belongs to no photo of this library (one from an
+        // earlier library, or a delete cut short): it is kept aside, never taken or overwritten.
+        const QString own = RowIDText(rowID);
+        if (QFileInfo::exists(store.Child(own)) && PhotoFiles::MoveAside(store.AppFolder, own).isEmpty())
+            CannotWrite(store.Child(own), QStringLiteral("a file of that name is in the way and cannot be moved"));
+        QFile::remove(store.Child(PhotoFiles::DeletedName(rowID)));
     } else {
         auto rs = db.SQLSelect(
             QStringLiteral("select name, creationdate, passportpicture, previewpicture, passportformat, restoreinfo") +
@@ -220,7 +164,7 @@ void PassportPhotoInfo::SaveToDB() {
         rs->Field(QStringLiteral("passportpicture")).SetBlobValue(passport);
         rs->Field(QStringLiteral("previewpicture")).SetBlobValue(preview);
         rs->Field(QStringLiteral("passportformat")).SetStringValue(mFormat);
-        rs->Field(QStringLiteral("restoreinfo")).SetStringValue(mRestoreInfo);
+        rs->Field(QStringLiteral("restoreinfo")).SetStringValue(restoreInfo);
         if (!rs->Update()) Refused(db, "the photo could not be updated in the database");
     }
 
@@ -230,11 +174,27 @@ void PassportPhotoInfo::SaveToDB() {
         mRowID = rowID;
         throw NilObjectException("no source picture");
     }
-    // A crash from here on leaves either the old row or the new one, each with a whole file.
-    SourceFileReplacement file(store.Child(RowIDText(rowID)), png);
-    transaction.Commit();
-    file.Keep();
+    const QString target = store.Child(RowIDText(rowID));
+    const QString pending = store.Child(PhotoFiles::PendingName(rowID, tag));
+    QFile::remove(pending); // only ever a leftover: no committed row carries a tag not yet drawn
+    try {
+        PhotoFiles::WriteNewFile(pending, png);
+    } catch (const PhotoFiles::Error& e) {
+        CannotWrite(target, QString::fromStdString(e.what()));
+    }
+    try {
+        transaction.Commit();
+    } catch (const SaveError&) {
+        // What the database holds now decides whether the new picture is the row's.
+        transaction.Rollback();
+        if (!PhotoFiles::Settle(db, store.AppFolder, rowID, tag)) throw;
+        mRowID = rowID;
+        return;
+    }
     mRowID = rowID;
+    // Committed: the new picture takes the row's name. Should the rename be refused, the next
+    // start does it, as the row's tag says.
+    PhotoFiles::Replace(pending, target);
 }
 
 bool PassportPhotoInfo::LoadID(int id) {
@@ -245,7 +205,7 @@ bool PassportPhotoInfo::LoadID(int id) {
         RecordSet& row = Must(rs);
         mName = row.Field(QStringLiteral("name")).StringValue();
         mDate = row.Field(QStringLiteral("creationdate")).DateValue();
-        mRestoreInfo = row.Field(QStringLiteral("restoreinfo")).StringValue();
+        mRestoreInfo = PhotoFiles::Untagged(row.Field(QStringLiteral("restoreinfo")).StringValue());
         mFormat = row.Field(QStringLiteral("passportformat")).StringValue();
         mPicPreview = PNGu::GetPictureWithMask(row.Field(QStringLiteral("previewpicture")).BlobValue(), 0.0);
         return true;
@@ -258,16 +218,36 @@ void PassportPhotoInfo::DeleteFromDisk() {
     // A record never stored has neither a file nor a row; row id text "0" must not be acted on.
     if (mRowID <= 0) return;
     try {
-        // The row goes first: should the database refuse, the photo stays whole (a refused
-        // delete after its file was gone would leave a photo without its source picture).
+        // The file steps aside before the row goes and is removed once the delete committed, so a
+        // crash or a refusal at any step leaves the photo whole or gone, never a file that a later
+        // photo with the same row id would take for its own.
         DataStore& store = DataStore::Current();
-        const QString path = store.Child(RowIDText(mRowID));
         SqlFileDatabase& db = store.Database();
-        if (!db.SQLExecute(QStringLiteral("delete") + Where(mRowID))) return;
-        db.Commit();
+        const QString path = store.Child(RowIDText(mRowID));
+        const QString aside = store.Child(PhotoFiles::DeletedName(mRowID));
+        WriteTransaction transaction(db);
+        const bool hadFile = QFileInfo::exists(path);
+        if (hadFile && !PhotoFiles::Replace(path, aside)) return;
+        auto putBack = [&] {
+            if (hadFile) PhotoFiles::Replace(aside, path);
+        };
+        if (!db.SQLExecute(QStringLiteral("delete") + Where(mRowID))) {
+            putBack();
+            return;
+        }
+        try {
+            transaction.Commit();
+        } catch (...) {
+            transaction.Rollback();
+            auto rs = db.SQLSelect(QStringLiteral("select rowid") + Where(mRowID));
+            if (!rs || !rs->Eof()) {
+                putBack();
+                return;
+            }
+        }
         store.RecordsWasDeleted = true;
         mRowID = 0;
-        if (QFileInfo::exists(path)) QFile::remove(path);
+        if (hadFile && QFile::remove(aside)) PhotoFiles::SyncFolder(store.AppFolder);
     } catch (...) {
     }
 }

@@ -48,11 +48,11 @@ int SeqOfPicture(const QImage& pic) {
     return (qRed(c) << 16) | (qGreen(c) << 8) | qBlue(c);
 }
 
-void Fill(PassportPhotoInfo& record, int seq) {
+void Fill(PassportPhotoInfo& record, int seq, QSize source) {
     record.mName = NameOf(seq);
     record.mFormat = QStringLiteral("US");
     record.mRestoreInfo = QStringLiteral("RestoreVersion=integer=1");
-    record.mPicOriginal(Picture(kSourceWidth, kSourceHeight, seq, false));
+    record.mPicOriginal(Picture(source.width(), source.height(), seq, false));
     record.mPicPassPort(Picture(kPassportSize, kPassportSize, seq, true));
     record.mPicPreview = Picture(kPreviewSize, kPreviewSize, seq, true);
 }

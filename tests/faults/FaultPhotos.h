@@ -22,7 +22,7 @@ int SeqOfName(const QString& name);
 int SeqOfPicture(const QImage& pic);
 
 // Fills `record` with the name and pictures of photo `seq`; its row id is left alone.
-void Fill(PassportPhotoInfo& record, int seq);
+void Fill(PassportPhotoInfo& record, int seq, QSize source = QSize(kSourceWidth, kSourceHeight));
 
 // True when `bytes` are a whole PNG file (ends with its IEND chunk) that decodes.
 bool IsWholePng(const QByteArray& bytes, QImage* decoded = nullptr);

@@ -8,6 +8,7 @@
 #include "winMain.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <poll.h>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -28,6 +30,12 @@ using Clock = std::chrono::steady_clock;
 int gArgc = 1;
 char gArg0[] = "kestrine-test";
 char* gArgv[] = {gArg0, nullptr};
+
+void CopyFolder(const QString& from, const QString& to) {
+    QDir().mkpath(to);
+    for (const QString& name : QDir(from).entryList(QDir::Files | QDir::Hidden | QDir::System))
+        QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name));
+}
 
 constexpr int kChains = 8;         // data folders, each saved into by one harness at a time
 constexpr int kRunsPerChain = 16;  // kills per folder
@@ -99,28 +107,42 @@ void CheckFolder(const QString& folder, const Reports& reports) {
             EXPECT_TRUE(reports.CutShortMayHaveLeft(id, seq))
                 << "row " << id << " holds photo " << seq << " that no save made";
         }
-        QImage passport, preview, source;
+        QImage passport, preview;
         EXPECT_TRUE(FaultPhotos::IsWholePng(it->passport, &passport)) << "row " << id;
         EXPECT_TRUE(FaultPhotos::IsWholePng(it->preview, &preview)) << "row " << id;
         EXPECT_EQ(FaultPhotos::SeqOfPicture(passport), seq) << "row " << id;
         EXPECT_EQ(FaultPhotos::SeqOfPicture(preview), seq) << "row " << id;
-        const QByteArray file = StoredData::ReadFile(QDir(folder).filePath(QString::number(id)));
-        ASSERT_TRUE(FaultPhotos::IsWholePng(file, &source))
-            << "the picture file of row " << id << " is missing or cut";
-        EXPECT_EQ(source.size(), QSize(FaultPhotos::kSourceWidth, FaultPhotos::kSourceHeight));
-        const int fileSeq = FaultPhotos::SeqOfPicture(source);
-        EXPECT_TRUE(fileSeq == seq || (fileSeq > seq && reports.CutShortMayHaveLeft(id, fileSeq)))
-            << "row " << id << " holds photo " << seq << ", its file photo " << fileSeq;
+        // A row's own picture file may still wait under its second name until the next start.
     }
     static const QRegularExpression number(QStringLiteral("^[1-9][0-9]*$"));
     for (const QString& name : StoredData::Files(folder)) {
-        if (!number.match(name).hasMatch() || rows.contains(name.toInt())) continue;
-        // A file without a row: only from a new photo whose row a kill rolled back.
-        QImage source;
-        EXPECT_TRUE(FaultPhotos::IsWholePng(StoredData::ReadFile(QDir(folder).filePath(name)), &source))
-            << name.toStdString();
-        EXPECT_TRUE(reports.CutShortMayHaveLeft(0, FaultPhotos::SeqOfPicture(source))) << name.toStdString();
+        // A picture takes its row's name only once the row is committed.
+        EXPECT_FALSE(number.match(name).hasMatch() && !rows.contains(name.toInt()))
+            << "a picture file without a row: " << name.toStdString();
     }
+}
+
+// After the next start every row shows the picture saved with it, and nothing else is left.
+void CheckAfterNextStart(const QString& folder) {
+    SCOPED_TRACE(folder.toStdString());
+    const auto rows = StoredData::Rows(folder);
+    for (auto it = rows.begin(); it != rows.end(); ++it) {
+        QImage source;
+        ASSERT_TRUE(FaultPhotos::IsWholePng(StoredData::ReadFile(QDir(folder).filePath(QString::number(it.key()))),
+                                            &source))
+            << "the picture file of row " << it.key() << " is missing or cut";
+        EXPECT_EQ(source.size(), QSize(FaultPhotos::kSourceWidth, FaultPhotos::kSourceHeight));
+        EXPECT_EQ(FaultPhotos::SeqOfPicture(source), FaultPhotos::SeqOfName(it->name))
+            << "row " << it.key() << " shows the picture of another save";
+    }
+    // SQLite's own journal may stay behind when a kill cut its writing short; it holds no
+    // transaction then (a hot one is rolled back by the first read) and is SQLite's to reuse.
+    static const QRegularExpression ours(QStringLiteral("^(DataFile|DataFile-journal|[1-9][0-9]*)$"));
+    for (const QString& name : StoredData::Files(folder)) {
+        EXPECT_TRUE(ours.match(name).hasMatch()) << "left after the next start: " << name.toStdString();
+        EXPECT_TRUE(!name.front().isDigit() || rows.contains(name.toInt())) << "no row owns " << name.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("Recovered"))));
 }
 
 TEST_F(KillDuringSaveTest, KillingASavingProcessAnywhereLosesNoReturnedSaveAndLeavesWholeFiles) {
@@ -206,11 +228,7 @@ TEST_F(KillDuringSaveTest, KillingASavingProcessAnywhereLosesNoReturnedSaveAndLe
             ASSERT_TRUE(win);
             EXPECT_EQ(win->Rows().ListCount(), StoredData::Rows(ChainFolder(chain)).size());
         }
-        // SQLite's own journal may stay behind when a kill cut its writing short; it holds no
-        // transaction then (a hot one is rolled back by the first read) and is SQLite's to reuse.
-        static const QRegularExpression ours(QStringLiteral("^(DataFile|DataFile-journal|[1-9][0-9]*)$"));
-        for (const QString& name : StoredData::Files(ChainFolder(chain)))
-            EXPECT_TRUE(ours.match(name).hasMatch()) << "left after the next start: " << name.toStdString();
+        CheckAfterNextStart(ChainFolder(chain));
     }
     qputenv("XDG_DATA_HOME", QFile::encodeName(sandbox.DataHome()));
     std::printf("[ kills    ] %d kills, %d inside a save, %d temporary files left before the next start\n",
@@ -244,11 +262,112 @@ TEST_F(KillDuringSaveTest, TheNextStartSweepsOnlyTemporaryFilesOfPhotoFiles) {
     App app(gArgc, gArgv);
     ScriptedDesktop& desktop = ScriptedDesktop::InstallNew();
     app.Event_Open();
-    EXPECT_TRUE(desktop.messages.isEmpty());
+    // "3" is named like a photo's picture but no row owns it: kept aside, and the user told.
+    const QString recovered = QDir(folder).filePath(QStringLiteral("Recovered"));
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_TRUE(desktop.messages.front().contains(recovered)) << desktop.messages.front().toStdString();
+    EXPECT_EQ(StoredData::ReadFile(QDir(recovered).filePath(QStringLiteral("3"))), QByteArray("half a picture"));
     QStringList expected = others + QStringList{QStringLiteral("DataFile")};
+    expected.removeAll(QStringLiteral("3"));
     expected.sort();
     EXPECT_EQ(StoredData::Files(folder), expected);
     EXPECT_TRUE(QFileInfo(QDir(folder).filePath(QStringLiteral("4.Ab12Cd"))).isDir());
+}
+
+// One change, killed at each of its file-changing calls in turn, and the next start after each.
+struct KillAtEachCallTest : KillDuringSaveTest {
+    QString Template() const { return sandbox.Root() + QStringLiteral("/template/Kestrine"); }
+
+    // Runs the one-change harness on `folder`, killed just before its `killAt`-th file-changing
+    // call (0: not killed). Its output.
+    static std::string Run(const QString& folder, const char* op, long killAt, int* status) {
+        ChildProcess child(SAVE_ONCE_HARNESS, {folder.toStdString(), op},
+                           {{"LD_PRELOAD", FAULT_SHIM},
+                            {"KESTRINE_FAULT_MANUAL", "1"},
+                            {"KESTRINE_FAULT_KILL_AT", std::to_string(killAt)}});
+        *status = child.Finish();
+        return child.Output();
+    }
+
+    // What the next start shows: each photo either as it was or as saved, every photo with the
+    // source picture saved with it, and nothing in the folder that no photo owns.
+    void CheckNextStart(const QString& root, const std::set<QString>& allowed, QString* state) {
+        const QString folder = root + QStringLiteral("/Kestrine");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(root));
+        {
+            App app(gArgc, gArgv);
+            ScriptedDesktop& desktop = ScriptedDesktop::InstallNew();
+            app.Event_Open();
+            EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join('\n').toStdString();
+        }
+        qputenv("XDG_DATA_HOME", QFile::encodeName(sandbox.DataHome()));
+        const auto rows = StoredData::Rows(folder);
+        QStringList described;
+        for (auto it = rows.begin(); it != rows.end(); ++it) {
+            const int seq = FaultPhotos::SeqOfName(it->name);
+            described << QStringLiteral("%1:%2").arg(it.key()).arg(seq);
+            QImage passport, source;
+            ASSERT_TRUE(FaultPhotos::IsWholePng(it->passport, &passport));
+            EXPECT_EQ(FaultPhotos::SeqOfPicture(passport), seq) << "row " << it.key();
+            ASSERT_TRUE(FaultPhotos::IsWholePng(StoredData::ReadFile(QDir(folder).filePath(QString::number(it.key()))),
+                                                &source))
+                << "row " << it.key() << " has no whole source picture";
+            EXPECT_EQ(FaultPhotos::SeqOfPicture(source), seq) << "row " << it.key() << " shows another picture";
+            // Photo 1 was made from a landscape picture, photo 2 from a portrait one.
+            EXPECT_EQ(source.width() > source.height(), seq == 1) << "row " << it.key();
+        }
+        *state = described.join(QLatin1Char(' '));
+        EXPECT_TRUE(allowed.count(*state)) << "rows after the next start: " << state->toStdString();
+        QStringList expected{QStringLiteral("DataFile")};
+        for (int id : rows.keys()) expected << QString::number(id);
+        QStringList files = StoredData::Files(folder);
+        files.removeAll(QStringLiteral("DataFile-journal"));
+        expected.sort();
+        EXPECT_EQ(files, expected) << "files after the next start";
+        EXPECT_FALSE(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("Recovered"))));
+    }
+};
+
+TEST_F(KillAtEachCallTest, EveryInstantOfASaveOrDeleteLeavesEachPhotoWithItsOwnPicture) {
+    int status = 0;
+    const std::string setup = Run(Template(), "setup", 0, &status);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << setup;
+
+    const struct {
+        const char* op;
+        std::set<QString> before, after;
+    } changes[] = {
+        {"new", {QStringLiteral("1:1")}, {QStringLiteral("1:1 2:2")}},
+        {"edit", {QStringLiteral("1:1")}, {QStringLiteral("1:2")}},
+        {"delete", {QStringLiteral("1:1")}, {QString()}},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.op);
+        std::set<QString> allowed = change.before;
+        allowed.insert(change.after.begin(), change.after.end());
+        // Uninterrupted first, to learn how many file-changing calls the change makes.
+        const QString whole = sandbox.Root() + QStringLiteral("/%1-whole").arg(QLatin1String(change.op));
+        CopyFolder(Template(), whole + QStringLiteral("/Kestrine"));
+        const std::string output = Run(whole + QStringLiteral("/Kestrine"), change.op, 0, &status);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+        const long calls = std::stol(output.substr(output.rfind("calls ") + 6));
+        ASSERT_GT(calls, 3) << "the shim saw too few calls to prove anything";
+        QString state;
+        CheckNextStart(whole, change.after, &state);
+
+        int asBefore = 0;
+        for (long k = 1; k <= calls; ++k) {
+            SCOPED_TRACE("killed before file-changing call " + std::to_string(k));
+            const QString root = sandbox.Root() + QStringLiteral("/%1-%2").arg(QLatin1String(change.op)).arg(k);
+            CopyFolder(Template(), root + QStringLiteral("/Kestrine"));
+            const std::string cut = Run(root + QStringLiteral("/Kestrine"), change.op, k, &status);
+            ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << cut;
+            CheckNextStart(root, allowed, &state);
+            if (change.before.count(state)) ++asBefore;
+        }
+        std::printf("[ kills    ] %s: %ld file-changing calls, %d kills left the photos as before, %ld as saved\n",
+                    change.op, calls, asBefore, calls - asBefore);
+    }
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "PassportPhotoInfo.h"
 #include "RecordSet.h"
 #include "SqlFileDatabase.h"
+#include "StoredData.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,25 +47,8 @@ int main(int argc, char** argv) {
     const long count = std::atol(argv[4]);
     const bool updateOthers = std::string(argv[5]) == "all";
 
+    if (!StoredData::OpenForRecords(folder)) return 3;
     DataStore& store = DataStore::Current();
-    store.AppFolder = folder;
-    QDir().mkpath(folder);
-    store.db = std::make_unique<SqlFileDatabase>();
-    store.db->DatabaseFile = QDir(folder).filePath(QStringLiteral("DataFile"));
-    const bool exists = QFileInfo::exists(store.db->DatabaseFile);
-    if (!(exists ? store.db->Connect() : store.db->CreateDatabaseFile())) {
-        std::fprintf(stderr, "cannot open %s: %s\n", argv[1], qPrintable(store.db->ErrorMessage()));
-        return 3;
-    }
-    // A run killed right after creating the file left it without its table.
-    if (!store.db->SQLExecute(QStringLiteral(
-            "create table if not exists passportdata (rowid integer primary key, name varchar, creationdate "
-            "timestamp, "
-            "passportpicture binary, previewpicture binary, passportformat varchar, restoreinfo varchar)"))) {
-        std::fprintf(stderr, "cannot create the table in %s: %s\n", argv[1],
-                     qPrintable(store.db->ErrorMessage()));
-        return 3;
-    }
 
     std::vector<int> rows;
     if (updateOthers) {

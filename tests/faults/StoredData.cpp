@@ -1,6 +1,11 @@
 #include "StoredData.h"
 
+#include "DataStore.h"
+#include "SqlFileDatabase.h"
+
 #include <QDir>
+#include <QFileInfo>
+#include <cstdio>
 #include <QFile>
 #include <memory>
 #include <sqlite3.h>
@@ -82,6 +87,28 @@ QByteArray ReadFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll();
+}
+
+bool OpenForRecords(const QString& folder) {
+    DataStore& store = DataStore::Current();
+    store.AppFolder = folder;
+    QDir().mkpath(folder);
+    store.db = std::make_unique<SqlFileDatabase>();
+    store.db->DatabaseFile = QDir(folder).filePath(QStringLiteral("DataFile"));
+    const bool exists = QFileInfo::exists(store.db->DatabaseFile);
+    if (!(exists ? store.db->Connect() : store.db->CreateDatabaseFile())) {
+        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(folder), qPrintable(store.db->ErrorMessage()));
+        return false;
+    }
+    // A run killed right after creating the file left it without its table.
+    if (!store.db->SQLExecute(QStringLiteral(
+            "create table if not exists passportdata (rowid integer primary key, name varchar, creationdate "
+            "timestamp, passportpicture binary, previewpicture binary, passportformat varchar, restoreinfo varchar)"))) {
+        std::fprintf(stderr, "cannot create the table in %s: %s\n", qPrintable(folder),
+                     qPrintable(store.db->ErrorMessage()));
+        return false;
+    }
+    return true;
 }
 
 } // namespace StoredData

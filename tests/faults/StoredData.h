@@ -25,4 +25,8 @@ QString IntegrityCheck(const QString& folder);
 QStringList Files(const QString& folder);
 QByteArray ReadFile(const QString& path);
 
+// Points the records at `folder` and opens its DataFile (made, with the photo table, when
+// missing), as the application's start does. False, with the reason on stderr, when it cannot.
+bool OpenForRecords(const QString& folder);
+
 } // namespace StoredData

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <stdexcept>
+
+class SqlFileDatabase;
+
+// The source-picture files in the data folder, and how a save changes them so that a crash at
+// any instant leaves every row with the picture that was saved with it.
+//
+// A save writes the new picture as "<row id>.<tag>", stores the tag in the row (at the end of its
+// restore info) and commits; only then is the file renamed to "<row id>". So the row on disk
+// always says which file is its own: after a crash, a "<row id>.<tag>" whose tag the committed row
+// carries is renamed into place, any other is dropped. A delete first renames "<row id>" to
+// "<row id>.deleted", which goes back when the delete did not commit.
+namespace PhotoFiles {
+
+// A file operation the system refused; what() gives the system's reason.
+class Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+inline constexpr char kRecoveredFolder[] = "Recovered";
+
+// A fresh tag of six letters and digits.
+QString NewTag();
+QString PendingName(int rowID, const QString& tag);
+QString DeletedName(int rowID);
+
+// The restore info as stored in the row: `restoreInfo` with `tag` after it, in a form that the
+// restore-info reader never reaches (past the last entry, or inside a header without a body).
+QString Tagged(const QString& restoreInfo, const QString& tag);
+// The restore info without its tag, exactly as it was given to Tagged.
+QString Untagged(const QString& stored);
+// The tag a stored restore info carries, or empty.
+QString TagOf(const QString& stored);
+
+// Writes `bytes` to the new file `path` and makes file and name durable. On failure nothing is
+// left at `path` and Error tells why (the system's own text, such as "No space left on device").
+void WriteNewFile(const QString& path, const QByteArray& bytes);
+// Renames `from` over `to` and makes the change durable; false with errno set when refused.
+bool Replace(const QString& from, const QString& to);
+// Makes the folder's entries durable (after a rename or removal in it).
+void SyncFolder(const QString& folder);
+// Moves `name` of the data folder into its "Recovered" folder, under a name not yet taken there.
+// Its new path, or empty when it could not be moved.
+QString MoveAside(const QString& folder, const QString& name);
+
+// Where the recovery left things.
+struct Recovery {
+    int movedAside = 0;  // source pictures that no row owns, now in the Recovered folder
+    QString recoveredFolder;
+};
+
+// Settles what an interrupted save or delete left in the data folder, as its committed rows say:
+// a pending file the row carries the tag of goes into place, other pending files go, a deleted
+// file whose row is still there comes back, and a picture file that no row owns is moved into
+// the Recovered folder. Runs under the database's write lock; does nothing when another copy of
+// the application holds it (that copy is saving, the next start settles it).
+Recovery Recover(SqlFileDatabase& db, const QString& folder);
+
+// After a save's commit was refused or failed: the pending file of row `rowID` goes into place
+// when the row on disk carries `tag` (the commit happened after all), else it is removed.
+// True when it went into place.
+bool Settle(SqlFileDatabase& db, const QString& folder, int rowID, const QString& tag);
+
+} // namespace PhotoFiles
