@@ -2,6 +2,7 @@
 #include "TestApp.h"
 #include "DataStore.h"
 #include "MenuDispatcher.h"
+#include "PassportPhotoInfo.h"
 #include "QtPrinters.h"
 #include "RecordSet.h"
 #include "ScriptedDesktop.h"
@@ -63,6 +64,44 @@ TEST_F(StartupTest, FirstStartCreatesTheFolderAndSchemaSecondStartOpensIt) {
     auto kept = app->db()->SQLSelect(QStringLiteral("select name from passportdata"));
     ASSERT_TRUE(kept && !kept->Eof());
     EXPECT_EQ(kept->Field(QStringLiteral("name")).StringValue(), QStringLiteral("kept"));
+}
+
+TEST_F(StartupTest, ANewLibraryBesideOldPicturesKeepsThemAsideAndSaysWhereOnce) {
+    const QString folder = sandbox.AppFolder();
+    const QString recovered = folder + QStringLiteral("/Recovered");
+    for (const bool emptyFile : {false, true}) {
+        SCOPED_TRACE(emptyFile ? "an empty DataFile" : "no DataFile");
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        if (emptyFile) QFile(DataFile()).open(QIODevice::WriteOnly);
+        for (const char* name : {"1", "2"}) {
+            QFile f(folder + QLatin1Char('/') + QLatin1String(name));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray("an earlier photo ") + name);
+        }
+        Restart();
+        desktop->messages.clear();
+        app->Event_Open();
+        ASSERT_EQ(desktop->messages.size(), 1);
+        EXPECT_TRUE(desktop->messages[0].contains(QStringLiteral("2 pictures")) &&
+                    desktop->messages[0].contains(recovered))
+            << desktop->messages[0].toStdString();
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList({QStringLiteral("DataFile")}));
+
+        // The first new photo gets row id 1 and a file of its own; the earlier one stays.
+        PassportPhotoInfo photo;
+        photo.mPicOriginal(QImage(40, 30, QImage::Format_RGB32));
+        photo.SaveToDB();
+        EXPECT_EQ(photo.mRowID, 1);
+        QFile kept(recovered + QStringLiteral("/1"));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), QByteArray("an earlier photo 1"));
+
+        Restart();
+        desktop->messages.clear();
+        app->Event_Open();
+        EXPECT_TRUE(desktop->messages.isEmpty()) << "told only once";
+    }
 }
 
 TEST_F(StartupTest, ADataFileThatIsNoDatabaseIsReportedAndLeftUntouched) {

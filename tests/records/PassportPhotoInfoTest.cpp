@@ -265,6 +265,28 @@ TEST_F(PassportPhotoInfoTest, ADeleteTheDatabaseRefusesKeepsTheWholePhoto) {
     EXPECT_TRUE(QFileInfo::exists(FileOf(kept.mRowID))); // the source picture is not lost
 }
 
+TEST_F(PassportPhotoInfoTest, ANewPhotoNeverTakesOrOverwritesAFileInTheWayOfItsName) {
+    // Left by an earlier library, and by a delete whose file removal failed.
+    for (const char* name : {"1", "1.deleted"}) {
+        QFile f(QDir(store.AppFolder).filePath(QLatin1String(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("someone else's picture");
+    }
+    PassportPhotoInfo photo;
+    Fill(photo);
+    photo.SaveToDB();
+    ASSERT_EQ(photo.mRowID, 1);
+    EXPECT_EQ(Pictures::OpenAsPicture(FileOf(1)).size(), QSize(40, 30));
+    QFile kept(QDir(store.AppFolder).filePath(QStringLiteral("Recovered/1")));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("someone else's picture"));
+    EXPECT_EQ(QDir(store.AppFolder).entryList(QDir::Files), QStringList({QStringLiteral("1"), QStringLiteral("DataFile")}));
+    // The row's bookkeeping stays out of what the editor reads back.
+    PassportPhotoInfo loaded;
+    ASSERT_TRUE(loaded.LoadID(1));
+    EXPECT_EQ(loaded.mRestoreInfo, QStringLiteral("RestoreVersion=Integer=1"));
+}
+
 TEST_F(PassportPhotoInfoTest, DeleteFromDiskOfAnUnstoredRecordTouchesNothing) {
     // A row and a file that "0" would name, were the row id text acted on.
     ASSERT_TRUE(store.db->SQLExecute(QStringLiteral("insert into passportdata (rowid, name) values (0, 'zero')")));
