@@ -9,6 +9,7 @@
 #include "EditWindow.h"
 #include "PNGu.h"
 #include "PassportTemplates.h"
+#include "RecordSet.h"
 #include "ScalingPictureCanvas.h"
 #include "ScriptedDesktop.h"
 #include "SqlFileDatabase.h"
@@ -22,7 +23,6 @@
 #include <malloc.h>
 #include <set>
 #include <stdexcept>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -31,8 +31,11 @@ XdgSandbox* gSandbox = nullptr;
 App* gApp = nullptr;
 
 // Each photo count has its own data home; the application finds its data folder inside it.
+// KESTRINE_BENCH_DATA names a folder where they are kept from run to run (a profiler's run then
+// spends nothing on making the 10,000 rows); by default they go with the run's private folder.
 QString DataHome(int photos) {
-    return gSandbox->Root() + QStringLiteral("/data-") + QString::number(photos);
+    const QString kept = qEnvironmentVariable("KESTRINE_BENCH_DATA");
+    return (kept.isEmpty() ? gSandbox->Root() : kept) + QStringLiteral("/data-") + QString::number(photos);
 }
 
 void UseDataHome(int photos) {
@@ -82,6 +85,14 @@ void MakeDataset(int photos) {
     gApp->Event_Open();
     delete gApp->MainWindow.data();
     SqlFileDatabase& db = DataStore::Current().Database();
+    auto stored = db.SQLSelect(QStringLiteral("select count(*) as n from passportdata"));
+    const qint64 already = stored && !stored->Eof() ? stored->Field(QStringLiteral("n")).IntegerValue() : -1;
+    if (already == photos) {
+        DataStore::Current().db.reset();
+        made.insert(photos);
+        return;
+    }
+    if (already != 0) throw std::runtime_error("a kept data folder holds another number of photos");
     if (!db.SQLExecute(QStringLiteral("begin"))) throw std::runtime_error("no transaction");
     const QDateTime first(QDate(2024, 3, 1), QTime(9, 30));
     for (int i = 0; i < photos; ++i) {
@@ -119,17 +130,34 @@ void DropMainWindow() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-// Resident memory, with the memory the allocator holds free given back first.
-double ResidentMB() {
-    malloc_trim(0);
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1e6 : 0;
+// Memory figures of the process, each taken after the allocator has given back what it holds free.
+// Private dirty pages are what the process itself wrote (heap, pictures); the resident size also
+// counts the database file's mapped pages, which are the kernel's page cache, not the list's.
+struct Memory {
+    double residentMB = 0;
+    double privateDirtyMB = 0;
+    double heapMB = 0;
+};
+
+double SmapsFieldMB(const QByteArray& rollup, const QByteArray& field) {
+    const qsizetype at = rollup.indexOf("\n" + field + ":");
+    if (at < 0) return 0;
+    const qsizetype end = rollup.indexOf('\n', at + 1);
+    const QByteArray value = rollup.mid(at + field.size() + 2, end - at - field.size() - 2).trimmed();
+    return value.split(' ').value(0).toDouble() * 1024 / 1e6; // given in kB
 }
 
-double HeapInUseMB() {
-    return double(mallinfo2().uordblks) / 1e6;
+Memory MemoryNow() {
+    malloc_trim(0);
+    Memory m;
+    QFile rollup(QStringLiteral("/proc/self/smaps_rollup"));
+    if (rollup.open(QIODevice::ReadOnly)) {
+        const QByteArray text = "\n" + rollup.readAll();
+        m.residentMB = SmapsFieldMB(text, "Rss");
+        m.privateDirtyMB = SmapsFieldMB(text, "Private_Dirty");
+    }
+    m.heapMB = double(mallinfo2().uordblks) / 1e6;
+    return m;
 }
 
 void BM_StartUp(benchmark::State& state) {
@@ -165,8 +193,8 @@ void BM_StartUp(benchmark::State& state) {
         double(QFileInfo(DataHome(photos) + QStringLiteral("/Kestrine/DataFile")).size()) / 1e6;
 }
 
-// The memory the list holds for 1,000 photos: resident size with them listed, less the same
-// with an empty list. Runs first, before any other list has grown the heap.
+// The memory the list holds for 1,000 photos: the process's memory with them listed, less the
+// same with an empty list. Runs first, before any other list has grown the heap.
 void BM_ListMemory(benchmark::State& state) {
     constexpr int kPhotos = 1000;
     try {
@@ -176,12 +204,12 @@ void BM_ListMemory(benchmark::State& state) {
         state.SkipWithError(e.what());
         return;
     }
-    double rss = 0, heap = 0;
+    Memory held;
     for (auto _ : state) {
         DropMainWindow();
         UseDataHome(0);
         gApp->Event_Open();
-        const double emptyRss = ResidentMB(), emptyHeap = HeapInUseMB();
+        const Memory empty = MemoryNow();
         DropMainWindow();
         UseDataHome(kPhotos);
         gApp->Event_Open();
@@ -189,11 +217,13 @@ void BM_ListMemory(benchmark::State& state) {
             state.SkipWithError("the list is not complete");
             break;
         }
-        rss = ResidentMB() - emptyRss;
-        heap = HeapInUseMB() - emptyHeap;
+        const Memory listed = MemoryNow();
+        held = {listed.residentMB - empty.residentMB, listed.privateDirtyMB - empty.privateDirtyMB,
+                listed.heapMB - empty.heapMB};
     }
-    state.counters["list_MB"] = rss;
-    state.counters["heap_MB"] = heap;
+    state.counters["private_dirty_MB"] = held.privateDirtyMB;
+    state.counters["rss_MB"] = held.residentMB;
+    state.counters["heap_MB"] = held.heapMB;
 }
 
 } // namespace
