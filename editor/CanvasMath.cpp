@@ -76,4 +76,29 @@ QRect PassportCrop(int capWidth, int capHeight, double size, int picCenterX, int
     return QRect(x, y, w, h);
 }
 
+bool LimitsFit(double scaleMin, double scaleMax, ScaleLimits fresh) {
+    // The limits go through the restore info's decimal form: allow for its last digit.
+    constexpr double kSlack = 1e-9;
+    return std::isfinite(scaleMin) && std::isfinite(scaleMax) && scaleMin > 0.0 && scaleMin <= scaleMax &&
+           scaleMin >= fresh.ScaleMin * (1.0 - kSlack) && scaleMax <= fresh.ScaleMax * (1.0 + kSlack);
+}
+
+View SoundView(View v, int picWidth, int picHeight, int capWidth, int capHeight, int halfWidth, int halfHeight) {
+    const ScaleLimits fresh = CalcScales(picWidth, picHeight, capWidth, capHeight);
+    if (!LimitsFit(v.scaleMin, v.scaleMax, fresh)) {
+        v.scaleMin = fresh.ScaleMin;
+        v.scaleMax = fresh.ScaleMax;
+    }
+    v.percent = std::isfinite(v.percent) ? std::clamp(v.percent, 0.0, 100.0) : kDefaultPercent;
+    // What the first rendering would make of the percent anyway.
+    v.size = ZoomSize(v.scaleMin, v.scaleMax, v.percent);
+    if (v.centreX == kNoCentre) v.centreX = Trunc(picWidth / 2.0);
+    if (v.centreY == kNoCentre) v.centreY = Trunc(picHeight / 2.0);
+    v.centreX = ClampCentre(v.centreX, halfWidth, v.size, picWidth);
+    v.centreY = ClampCentre(v.centreY, halfHeight, v.size, picHeight);
+    v.contrast = std::clamp(v.contrast, -100, 100);
+    v.brightness = std::clamp(v.brightness, -100, 100);
+    return v;
+}
+
 } // namespace CanvasMath

@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QRectF>
+#include <climits>
 
 // The scaling canvas's arithmetic, kept apart from the widget so each formula can be checked
 // on its own. Sizes are source pixels per canvas pixel (larger is zoomed out); centres are
@@ -47,5 +48,33 @@ QRectF ViewSource(int canvasWidth, int canvasHeight, int capCenterX, int capCent
 // never empty.
 QRect PassportCrop(int capWidth, int capHeight, double size, int picCenterX, int picCenterY, int picWidth,
                    int picHeight);
+
+// The zoom percent of the editor's design (its zoom slider at 40 of 200).
+inline constexpr double kDefaultPercent = 20.0;
+// A centre that was never read; SoundView puts it in the picture's middle.
+inline constexpr int kNoCentre = INT_MIN;
+
+// The whole view state of the canvas, as a saved photo brings it back.
+struct View {
+    double percent = kDefaultPercent;
+    double size = 0.0;
+    double scaleMin = 0.0;
+    double scaleMax = 0.0;
+    int centreX = kNoCentre;
+    int centreY = kNoCentre;
+    int contrast = 0;
+    int brightness = 0;
+};
+
+// Whether stored limits can stand for a picture whose own limits are `fresh`: finite, in order,
+// and zooming neither further out (the capture rectangle would pass the picture's edges) nor
+// further in than an import of the picture allows.
+bool LimitsFit(double scaleMin, double scaleMax, ScaleLimits fresh);
+
+// A view that shows the picture whatever was stored: limits that do not fit are those of an import,
+// a percent that is no number is the default and one out of range is clamped, the size follows
+// the zoom law, a missing centre is the picture's middle and every centre is clamped as a
+// rendering would, contrast and brightness are held to -100..100. A sound view comes back unchanged.
+View SoundView(View v, int picWidth, int picHeight, int capWidth, int capHeight, int halfWidth, int halfHeight);
 
 } // namespace CanvasMath

@@ -44,6 +44,8 @@ const QString kTooSmall =
 const QString kDamagedWarning = QStringLiteral(
     "Warning: this picture is damaged, so part of it may be missing or wrong.  Please check it, or import an "
     "undamaged copy.");
+const QString kSourceMissing = QStringLiteral(
+    "The original picture of this photo is missing or damaged; select a photo file to make it again.");
 const QString kDamagedRefused = QStringLiteral("This picture is damaged and cannot be opened.");
 
 QString TooLargeMessage(QSize size) {
@@ -384,10 +386,13 @@ bool EditWindow::AddOrEditPhoto(PassportPhotoInfo* info) {
     if (!info) return false;
     LocalPassportInfo = info;
     LoadInfo();
-    if (info->mPicOriginal().isNull())
+    if (info->mPicOriginal().isNull()) {
         SetSelectPictureButtonAsDefault();
-    else
+        // A stored photo without its picture could only be made again from a file.
+        if (info->mRowID != 0) Desktop::Current().MsgBox(kSourceMissing);
+    } else {
         EnableCanvas->setEnabled(true);
+    }
     Desktop::Current().ShowModal(*this);
     return OkButtonWasPushed && !info->mPicOriginal().isNull();
 }
@@ -410,8 +415,10 @@ void EditWindow::LoadInfo() {
             ScaleCanvas->Restore(info);
             efPhotoName->setText(info.mName);
             DontUpdate = true;
+            // The sliders show the view the canvas made of the restore info, which stands in
+            // for whatever the stored one lacks or holds out of range.
             DictionaryFile d;
-            d.SetStringValue(info.mRestoreInfo);
+            d.SetStringValue(ScaleCanvas->GetRestoreInfo());
             sliderScale->setValue(40);
             sliderScale->setValue(2 * IntValue(d, QStringLiteral("LastPercentScale")));
             slideBrightness->setValue(IntValue(d, QStringLiteral("Brightness")));

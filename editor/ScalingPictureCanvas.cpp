@@ -13,6 +13,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScopedValueRollback>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -264,6 +266,11 @@ QImage ScalingPictureCanvas::GetPassportPic(QImage&& target) {
 QImage ScalingPictureCanvas::GetPassportPic(QImage& target) {
     MustPicture(pic);
     MustPicture(target);
+    // A view that cannot show the picture would crop a pixel or nothing: never print that.
+    if (!(std::isfinite(LastSize) && LastSize > 0.0) ||
+        !CanvasMath::LimitsFit(ScaleMin, ScaleMax,
+                               CanvasMath::CalcScales(pic.width(), pic.height(), CapArea.width, CapArea.height)))
+        MakeViewSound();
     const QRect crop = CanvasMath::PassportCrop(CapArea.width, CapArea.height, LastSize, PicCenterX, PicCenterY,
                                                 pic.width(), pic.height());
     // One area-averaging step from the photo's own pixels: this is what gets printed, so fine
@@ -313,8 +320,38 @@ void ScalingPictureCanvas::SetRestoreInfo(const QString& s) {
 }
 
 void ScalingPictureCanvas::Restore(const PassportPhotoInfo& info) {
+    const QImage original = info.mPicOriginal();
+    if (!original.isNull()) {
+        // Marks for the values a damaged restore info does not give, so each gets its default.
+        LastPercentScale = LastSize = ScaleMax = ScaleMin = std::numeric_limits<double>::quiet_NaN();
+        PicCenterX = PicCenterY = CanvasMath::kNoCentre;
+        mContrast = mBrightness = 0;
+    }
     SetRestoreInfo(info.mRestoreInfo);
     // Directly, not through setPic: centre, limits and zoom are the restored ones.
-    pic = info.mPicOriginal();
+    pic = original;
+    if (!pic.isNull()) MakeViewSound();
     Invalidate();
+}
+
+void ScalingPictureCanvas::MakeViewSound() {
+    CanvasMath::View v;
+    v.percent = LastPercentScale;
+    v.size = LastSize;
+    v.scaleMin = ScaleMin;
+    v.scaleMax = ScaleMax;
+    v.centreX = PicCenterX;
+    v.centreY = PicCenterY;
+    v.contrast = mContrast;
+    v.brightness = mBrightness;
+    v = CanvasMath::SoundView(v, pic.width(), pic.height(), CapArea.width, CapArea.height,
+                              CapArea.CenterX - CapArea.left, CapArea.CenterY - CapArea.top);
+    LastPercentScale = v.percent;
+    LastSize = v.size;
+    ScaleMin = v.scaleMin;
+    ScaleMax = v.scaleMax;
+    PicCenterX = v.centreX;
+    PicCenterY = v.centreY;
+    mContrast = v.contrast;
+    mBrightness = v.brightness;
 }

@@ -58,7 +58,8 @@ public:
     // unadjusted crop). Raises NilObjectException when no picture is set or target is null.
     QImage GetPassportPic(QImage& target);
     QImage GetPassportPic(QImage&& target);
-    // The view stored with a saved record and its source picture; nothing is redrawn.
+    // The view stored with a saved record and its source picture; nothing is redrawn. Values the
+    // restore info lacks or holds out of range are made sound, so the picture always shows.
     void Restore(const PassportPhotoInfo& info);
     // The capture area and overlay of a format code; recomputes the zoom limits, keeps the
     // centre and the percent; no redraw.
@@ -86,6 +87,8 @@ private:
     friend struct ScalingPictureCanvasTestAccess;
 
     void ReCalcScales();
+    // Replaces whatever in the view cannot show the picture (see CanvasMath::SoundView).
+    void MakeViewSound();
     void SetCaptureArea(int left, int top, int width, int height, int centerX, int centerY);
     void SetCaptureArea(int left, int top, int width, int height);
     void SetMaskPic(const QImage& mask);

@@ -1,5 +1,6 @@
 #include "EditWindow.h"
 
+#include "DataStore.h"
 #include "DictionaryFile.h"
 #include "FileTypes1.h"
 #include "MenuDispatcher.h"
@@ -514,17 +515,173 @@ TEST_F(EditWindowTest, AStoredTestRecordOpensWithItsOverlayButAsUnitedStates) {
     });
 }
 
-TEST_F(EditWindowTest, ARestoreInfoWithoutAZoomKeepsTheDesignControls) {
+TEST_F(EditWindowTest, ARestoreInfoWithoutAZoomOpensAtTheDesignZoomInTheRecordsFormat) {
     PassportPhotoInfo stored = SavedRecord(80, 1);
     stored.mRestoreInfo = DictionaryFile{{QStringLiteral("LastSize"), 1.5}}.GetStringValue();
     Edit(&stored, [&](EditWindow& w) {
         EXPECT_FALSE(w.DontUpdate);
         EXPECT_EQ(Get<QSlider>(w, "sliderScale")->value(), 40);
-        EXPECT_EQ(Get<QComboBox>(w, "puFormat")->currentIndex(), 0);
+        EXPECT_EQ(RestoreValue(Canvas(w)->GetRestoreInfo(), "LastPercentScale"), 20.0);
+        EXPECT_EQ(Get<QComboBox>(w, "puFormat")->currentIndex(), 1);
         EXPECT_EQ(Get<QLineEdit>(w, "efPhotoName")->text(), QStringLiteral("Holiday"));
         EXPECT_EQ(Canvas(w)->CapArea.width, 154);
         EXPECT_TRUE(Get<QWidget>(w, "EnableCanvas")->isEnabled());
     });
+}
+
+TEST_F(EditWindowTest, ADamagedRestoreInfoOpensAUsableViewAndSavesARealCropOfThePicture) {
+    // Zoomed to slider 60 and brightened: what survives of this view must come back as it was.
+    PassportPhotoInfo good;
+    ASSERT_TRUE(Edit(&good, [&](EditWindow& w) {
+        Import(w, holiday);
+        Get<QSlider>(w, "sliderScale")->setValue(60);
+        Get<QSlider>(w, "slideBrightness")->setValue(10);
+        Get<QPushButton>(w, "butOK")->click();
+    }));
+    const QImage goodPassport = good.mPicPassPort();
+    const QImage defaultPassport = SavedRecord(40).mPicPassPort();
+    PassportPhotoInfo extremes;
+    ASSERT_TRUE(Edit(&extremes, [&](EditWindow& w) {
+        Import(w, holiday);
+        Get<QSlider>(w, "sliderScale")->setValue(60);
+        Get<QSlider>(w, "slideBrightness")->setValue(-100);
+        Get<QSlider>(w, "slideContrast")->setValue(100);
+        Get<QPushButton>(w, "butOK")->click();
+    }));
+    const QString intact = good.mRestoreInfo;
+    const auto changed = [&](std::initializer_list<std::pair<const char*, QVariant>> values,
+                             std::initializer_list<const char*> removed = {}) {
+        DictionaryFile d;
+        d.SetStringValue(intact);
+        for (const auto& [key, value] : values) d.SetValue(QString::fromLatin1(key), value);
+        for (const char* key : removed) d.Remove(QString::fromLatin1(key));
+        return d.GetStringValue();
+    };
+    // Text data under a Double's tag, so the reader itself meets numbers the writer never makes.
+    const auto asDouble = [](QString info, const char* field) {
+        return info.replace(QLatin1Char('s') + QLatin1String(field), QLatin1Char('d') + QLatin1String(field));
+    };
+
+    // A fresh import's passport, the one saved, just a crop, or the one saved at the extremes.
+    enum Expect { Default, Good, Crop, Extremes };
+    const struct {
+        const char* form;
+        QString info;
+        Expect expect;
+        int zoom, brightness, contrast; // the sliders on opening
+    } rows[] = {
+        {"empty", QStringLiteral(""), Default, 40, 0, 0},
+        {"NULL", QString(), Default, 40, 0, 0},
+        {"not a table", QStringLiteral("JPEG data, not settings"), Default, 40, 0, 0},
+        {"cut inside the header", intact.left(12), Default, 40, 0, 0},
+        {"cut inside the body", intact.left(intact.indexOf(u';') + 50), Crop, 60, 0, 0},
+        {"no limits", changed({}, {"ScaleMax", "ScaleMin"}), Good, 60, 10, 0},
+        {"zero limits", changed({{"ScaleMax", 0.0}, {"ScaleMin", 0.0}}), Good, 60, 10, 0},
+        {"NaN limits", changed({{"ScaleMax", QStringLiteral("nan")}, {"ScaleMin", QStringLiteral("nan")}}), Good, 60,
+         10, 0},
+        {"infinite limits",
+         asDouble(asDouble(changed({{"ScaleMax", QStringLiteral("1e999")}, {"ScaleMin", QStringLiteral("-1e999")}}),
+                           "8.5"),
+                  "8.6"),
+         Good, 60, 10, 0},
+        {"zoom, centre and limits out of range",
+         changed({{"LastPercentScale", 500.0}, {"LastSize", -3.0}, {"PicCenterX", -99999}, {"PicCenterY", 99999999},
+                  {"ScaleMax", 1e300}, {"ScaleMin", 1e-300}}),
+         Crop, 200, 10, 0},
+        {"contrast and brightness out of range", changed({{"Contrast", 900}, {"Brightness", -140}}), Extremes, 60,
+         -100, 100},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.form);
+        PassportPhotoInfo stored(good);
+        stored.mRestoreInfo = row.info;
+        EXPECT_TRUE(Edit(&stored, [&](EditWindow& w) {
+            EXPECT_TRUE(Get<QWidget>(w, "EnableCanvas")->isEnabled());
+            EXPECT_TRUE(Get<QPushButton>(w, "butOK")->isDefault());
+            EXPECT_EQ(Get<QSlider>(w, "sliderScale")->value(), row.zoom);
+            EXPECT_EQ(Get<QSlider>(w, "slideBrightness")->value(), row.brightness);
+            EXPECT_EQ(Get<QSlider>(w, "slideContrast")->value(), row.contrast);
+            if (row.expect == Extremes) {
+                Get<QPushButton>(w, "butOK")->click();
+                return;
+            }
+            // The picture shows under the capture area: its gradient, not the flat grey.
+            const QImage view = Canvas(w)->grab().toImage();
+            EXPECT_NE(view.pixel(150, 150) & 0xFFFFFF, 0xAAAAAAu);
+            EXPECT_GT(qRed(view.pixel(190, 150)) - qRed(view.pixel(110, 150)), 10);
+            // The zoom slider works, and going back gives the restored view again.
+            auto* zoom = Get<QSlider>(w, "sliderScale");
+            zoom->setValue(0);
+            EXPECT_EQ(RestoreValue(Canvas(w)->GetRestoreInfo(), "LastPercentScale"), 0.0);
+            EXPECT_NE(PictureCompare::Difference(Canvas(w)->grab().toImage(), view), QString());
+            zoom->setValue(row.zoom);
+            if (row.expect != Crop) {
+                EXPECT_EQ(PictureCompare::Difference(Canvas(w)->grab().toImage(), view), QString());
+            }
+            Get<QPushButton>(w, "butOK")->click();
+        }));
+        const QImage passport = stored.mPicPassPort();
+        ASSERT_EQ(passport.size(), QSize(600, 600));
+        EXPECT_GT(RestoreValue(stored.mRestoreInfo, "ScaleMin"), 0.0);
+        EXPECT_TRUE(desk->messages.isEmpty());
+        if (row.expect == Extremes) {
+            EXPECT_EQ(PictureCompare::Difference(passport, extremes.mPicPassPort()), QString());
+            continue;
+        }
+        if (row.expect == Default) {
+            EXPECT_EQ(PictureCompare::Difference(passport, defaultPassport), QString());
+        } else if (row.expect == Good) {
+            EXPECT_EQ(PictureCompare::Difference(passport, goodPassport), QString());
+        }
+        // Never one pixel stretched over the crop: the gradient runs across it.
+        int darkest = 255, lightest = 0;
+        for (int x = 0; x < 600; x += 50) {
+            darkest = std::min(darkest, qRed(passport.pixel(x, 300)));
+            lightest = std::max(lightest, qRed(passport.pixel(x, 300)));
+        }
+        EXPECT_GT(lightest - darkest, 30);
+        EXPECT_TRUE(desk->messages.isEmpty());
+    }
+}
+
+TEST_F(EditWindowTest, AStoredPhotoWithoutAReadablePictureSaysSoAndOpensReadyForANewOne) {
+    const QString message = QStringLiteral(
+        "The original picture of this photo is missing or damaged; select a photo file to make it again.");
+    DataStore& store = DataStore::Current();
+    const QString folder = store.AppFolder;
+    store.AppFolder = dir.path();
+    for (const bool fileExists : {false, true}) {
+        SCOPED_TRACE(fileExists ? "not a picture" : "missing");
+        desk->messages.clear();
+        PassportPhotoInfo stored;
+        stored.mRowID = 7;
+        stored.mName = QStringLiteral("Jane Doe");
+        stored.mFormat = QStringLiteral("UK");
+        QFile::remove(store.Child(QStringLiteral("7")));
+        if (fileExists) {
+            QFile f(store.Child(QStringLiteral("7")));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("not a picture");
+        }
+        EXPECT_TRUE(Edit(&stored, [&](EditWindow& w) {
+            EXPECT_EQ(desk->messages, QStringList{message});
+            EXPECT_EQ(Get<QLineEdit>(w, "efPhotoName")->text(), QStringLiteral("Jane Doe"));
+            EXPECT_EQ(Get<QComboBox>(w, "puFormat")->currentIndex(), 1);
+            EXPECT_FALSE(Get<QPushButton>(w, "butOK")->isEnabled());
+            EXPECT_TRUE(Get<QPushButton>(w, "butSelectPhoto")->isDefault());
+            Import(w, holiday);
+            EXPECT_TRUE(Get<QPushButton>(w, "butOK")->isEnabled());
+            Get<QPushButton>(w, "butOK")->click();
+        }));
+        EXPECT_EQ(stored.mPicPassPort().size(), QSize(414, 532));
+        EXPECT_EQ(stored.mName, QStringLiteral("Jane Doe"));
+    }
+    // A new photo has no picture yet either, and is not told off for it.
+    desk->messages.clear();
+    PassportPhotoInfo fresh;
+    Edit(&fresh, [](EditWindow&) {});
+    EXPECT_TRUE(desk->messages.isEmpty());
+    store.AppFolder = folder;
 }
 
 TEST_F(EditWindowTest, ARecordWithoutItsPictureShowsItsOwnNameAndFormat) {
