@@ -268,6 +268,12 @@ def main():
         extras.append(f"Stored photos: passport PNG {start_counters.get('passport_KB', 0):.0f} KB, preview PNG "
                       f"{start_counters.get('preview_KB', 0):.1f} KB; database "
                       f"{start_counters.get('db_MB', 0):.0f} MB for 1,000 photos.")
+    for photos in ("1000", "10000"):
+        c = figures.get(f"BM_StartUp/{photos}", {}).get("counters", {})
+        if "user_ms" in c:
+            extras.append(f"Start-up with {int(photos):,} photos, processor time of one run: {fmt_ms(c['user_ms'])} "
+                          f"in the program, {fmt_ms(c['system_ms'])} in the kernel; "
+                          f"{c.get('minor_faults', 0):,.0f} page faults.")
     memory = figures.get("BM_ListMemory", {}).get("counters", {})
     if memory:
         extras.append(f"List memory as heap in use: {memory.get('heap_MB', 0):.1f} MB.")
