@@ -212,7 +212,12 @@ void PrintPicture(std::unique_ptr<QPrinter>& printerSettings, const SelectedReco
         for (PassportPhotoInfo* record : records) {
             // The picture before the new page, so a photo that cannot be fetched leaves no blank sheet.
             QImage pic = MustPicture(Must(record).mPicPassPort());
-            if (grey) pic = pic.convertToFormat(QImage::Format_Grayscale8);
+            if (grey) {
+                // Hidden parts white first, as on the colour page.
+                QImage flat = MustPicture(Pictures::NewPicture(pic.width(), pic.height()));
+                QPainter(&flat).drawImage(0, 0, pic);
+                pic = flat.convertToFormat(QImage::Format_Grayscale8);
+            }
             if (!first) device->newPage();
             first = false;
             PrintPicsToGraphics2Up(g, page, pic, dpi);

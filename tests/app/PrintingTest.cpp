@@ -443,6 +443,48 @@ TEST_F(PrintingTest, AFourUpPageOfAPhotographWithCropMarksShowsInThePdfItself) {
     }
 }
 
+TEST_F(PrintingTest, AGreyPrintToAFileIsGreyAndHiddenPartsStayWhite) {
+    Prefs::SetPref(QStringLiteral("Print4UpWherePossible"), false);
+    const QString pdf = Path("grey.pdf");
+    Prefs::SetPref(QStringLiteral("printersettings"), PrinterSetupString::SetupString(*PdfPrinter(pdf, 300)));
+    // Red, with its right half hidden.
+    QImage pic(600, 600, QImage::Format_ARGB32);
+    pic.fill(qRgb(220, 0, 0));
+    for (int y = 0; y < 600; ++y)
+        for (int x = 300; x < 600; ++x) pic.setPixel(x, y, qRgba(220, 0, 0, 0));
+    auto photo = std::make_unique<PassportPhotoInfo>();
+    photo->mPicPassPort(pic);
+    std::unique_ptr<QPrinter> settings;
+    desktop->printAnswers = {true};
+    desktop->onPrintDialog = [](QPrinter& p) { p.setColorMode(QPrinter::GrayScale); };
+    PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{photo.get()}; });
+
+    QString problem;
+    const QList<QImage> pages = Rasterise(pdf, 30, &problem, false);
+    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    ASSERT_EQ(pages.size(), 1);
+    int darkest = 255;
+    for (int y = 0; y < pages[0].height(); ++y)
+        for (int x = 0; x < pages[0].width(); ++x) {
+            const QRgb c = pages[0].pixel(x, y);
+            ASSERT_LE(std::max({qRed(c), qGreen(c), qBlue(c)}) - std::min({qRed(c), qGreen(c), qBlue(c)}), 3)
+                << "colour at " << x << "," << y;
+            darkest = std::min(darkest, qRed(c));
+        }
+    EXPECT_LT(darkest, 120); // the visible half, in grey
+    // Each copy's hidden half is as white as the page: across the first copy's middle row, the
+    // grey ends halfway (the copy is 60 pixels wide at 30 dpi).
+    const QImage& page = pages[0];
+    int y = 0, left = -1;
+    for (; y < page.height() && left < 0; ++y)
+        for (int x = 0; x < page.width() && left < 0; ++x)
+            if (qRed(page.pixel(x, y)) < 200) left = x;
+    ASSERT_GE(left, 0);
+    const int row = y + 15;
+    EXPECT_LT(qRed(page.pixel(left + 15, row)), 200);
+    EXPECT_GT(qRed(page.pixel(left + 45, row)), 250);
+}
+
 TEST_F(PrintingTest, PrintedCopiesHaveTheirTrueSize) {
     Prefs::SetPref(QStringLiteral("Print4UpWherePossible"), false);
     struct Case {
