@@ -6,6 +6,7 @@
 #include "MenuDispatcher.h"
 #include "PassportPhotoInfo.h"
 #include "PictureCompare.h"
+#include "PictureExtensions.h"
 #include "Pictures.h"
 #include "QtPrinters.h"
 #include "ScalingPictureCanvas.h"
@@ -30,6 +31,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -125,6 +128,18 @@ struct EditWindowTest : ::testing::Test {
         return c;
     }
     static ScalingPictureCanvas* Canvas(const QWidget& w) { return Get<ScalingPictureCanvas>(w, "ScaleCanvas"); }
+    // Where a press grabs the slider's handle, so it moves nothing.
+    static QPoint HandleCentre(const QSlider& s) {
+        QStyleOptionSlider opt;
+        opt.initFrom(&s);
+        opt.orientation = s.orientation();
+        opt.minimum = s.minimum();
+        opt.maximum = s.maximum();
+        opt.sliderPosition = s.sliderPosition();
+        opt.sliderValue = s.value();
+        opt.subControls = QStyle::SC_All;
+        return s.style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, &s).center();
+    }
     // A control's rectangle in window coordinates.
     static QRect WindowRect(const QWidget& w, const QWidget* c) {
         return QRect(c->parentWidget()->mapTo(&w, c->pos()), c->size());
@@ -405,8 +420,10 @@ TEST_F(EditWindowTest, SaveFillsTheRecordWithSourcePassportPreviewAndRestoreInfo
         Import(w, holiday);
         Screenshot(w, QStringLiteral("EditWindowLoaded.png"));
         Get<QSlider>(w, "slideBrightness")->setValue(10);
+        const QImage upright = Canvas(w)->getPic();
         w.picButRotate_Action(1);
         shown = Canvas(w)->getPic();
+        EXPECT_EQ(PictureCompare::Difference(shown, PictureExtensions::RotateCW(upright)), QString());
         Get<QPushButton>(w, "butOK")->click();
         EXPECT_TRUE(w.OkButtonWasPushed);
     }));
@@ -712,6 +729,12 @@ TEST_F(EditWindowTest, ContrastAndBrightnessRenderWithoutTheOverlayUntilTheTimer
         EXPECT_NE(bare, withOverlay);
         w.SliderTimer_Action();
         EXPECT_NE(Canvas(w)->grab().toImage().pixel(outside), bare);
+        for (const char* name : {"slideContrast", "slideBrightness"}) { // a press on the handle hides it at once
+            QTest::mousePress(Get<QSlider>(w, name), Qt::LeftButton, {}, HandleCentre(*Get<QSlider>(w, name)));
+            EXPECT_EQ(Canvas(w)->grab().toImage().pixel(outside), bare) << name;
+            QTest::mouseRelease(Get<QSlider>(w, name), Qt::LeftButton, {}, HandleCentre(*Get<QSlider>(w, name)));
+            w.SliderTimer_Action();
+        }
         Get<QSlider>(w, "slideBrightness")->setValue(25);
         EXPECT_EQ(Get<QLabel>(w, "StaticText7")->text(), QStringLiteral("25"));
         EXPECT_EQ(RestoreValue(Canvas(w)->GetRestoreInfo(), "Contrast"), -30.0);
@@ -758,6 +781,10 @@ TEST_F(EditWindowTest, ArrowButtonsAndKeysMoveOnePixelExceptWhileASliderHasTheFo
 
         w.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        Get<QComboBox>(w, "puFormat")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // the name field, its text all selected
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Get<QLineEdit>(w, "efPhotoName")->selectedText(), QStringLiteral("Holiday"));
         w.Event_MouseDown();
         QTest::keyClick(&w, Qt::Key_Left);
         EXPECT_EQ(centre(), start + QPoint(1, 0));
