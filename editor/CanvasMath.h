@@ -74,7 +74,8 @@ bool LimitsFit(double scaleMin, double scaleMax, ScaleLimits fresh);
 // A view that shows the picture whatever was stored: limits that do not fit are those of an import,
 // a percent that is no number is the default and one out of range is clamped, the size follows
 // the zoom law, a missing centre is the picture's middle and every centre is clamped as a
-// rendering would, contrast and brightness are held to -100..100. A sound view comes back unchanged.
+// rendering would, contrast and brightness are held to -100..100. A view as the editor saves it
+// comes back unchanged.
 View SoundView(View v, int picWidth, int picHeight, int capWidth, int capHeight, int halfWidth, int halfHeight);
 
 } // namespace CanvasMath
