@@ -236,11 +236,13 @@ void App::LoadPreferences() {
 void App::SavePreferences() {
     try {
         Prefs::SavePrefs();
-    } catch (const std::exception&) {
-        // The previous file is still whole; the user should know this run's changes are not in it.
+    } catch (const std::exception& e) {
+        // The previous file is still whole; the user should know this run's changes are not in it,
+        // and why, in the system's words.
         Desktop::Current().MsgBox(QStringLiteral("Your preferences could not be saved to \"") +
-                                  QDir::toNativeSeparators(Prefs::PrefFile()) +
-                                  QStringLiteral("\". Check that the disk has space and the file can be "
+                                  QDir::toNativeSeparators(Prefs::PrefFile()) + QStringLiteral("\" (") +
+                                  QString::fromUtf8(e.what()) +
+                                  QStringLiteral("). Check that the disk has space and the file can be "
                                                  "written."));
         throw;
     }
