@@ -71,7 +71,7 @@ SECTIONS = [
         ("Source file size against libpng's default", "BM_SaveToDB_NewRecord", ("counter", "size_ratio", "x"),
          ("counter", "size_ratio", 1.10, "x"), []),
         ("Passport picture PNG encode, 600 x 600 (`PNGu`)", "BM_PngEncodePassportPicture", "time", None,
-         [("`PngEncoder` on the same picture", "BM_PngEncoderPassportPicture", 0)]),
+         [("`PngEncoder` on all threads (`PNGu` gives it one)", "BM_PngEncoderPassportPicture", 0)]),
         ("Passport picture PNG decode, 600 x 600 (`PNGu`)", "BM_PngDecodePassportPicture", "time", None, []),
     ]),
     ("Start-up and the photo list", [
