@@ -266,6 +266,10 @@ void BM_ListMemory(benchmark::State& state) {
             break;
         }
         const Memory listed = MemoryNow();
+        if (listed.residentMB <= 0) {
+            state.SkipWithError("no /proc/self/smaps_rollup to read the memory from");
+            break;
+        }
         held = {listed.residentMB - empty.residentMB, listed.privateDirtyMB - empty.privateDirtyMB,
                 listed.heapMB - empty.heapMB};
     }
