@@ -165,7 +165,7 @@ Recovery Recover(SqlFileDatabase& db, const QString& folder) {
     Recovery result;
     if (!db.SQLExecute(QStringLiteral("BEGIN IMMEDIATE"))) return result;
     const QDir dir(folder);
-    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
 
     QSet<int> rows;
     bool rowsKnown = false;
