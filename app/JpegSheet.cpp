@@ -3,7 +3,7 @@
 #include "Desktop.h"
 #include "FileTypes1.h"
 #include "Guard.h"
-#include "JpegExporter.h"
+#include "FolderItemExtensions.h"
 #include "NilObjectException.h"
 #include "PassportPhotoInfo.h"
 #include "PhotoPrinting.h"
@@ -128,8 +128,11 @@ bool WriteSheetFile(const PassportPhotoInfo& record, const QString& path, QStrin
     if (bytes.isEmpty()) return fail(QStringLiteral("The picture could not be encoded as JPEG."));
     // Written beside the target and renamed over it only when complete, so a full disk or a
     // failed write never costs the user the file that was there.
-    QString why;
-    if (!JpegExporter::WriteFile(path, bytes, &why)) return fail(why + QLatin1Char('.'));
+    try {
+        FolderItemExtensions::SetText(path, bytes);
+    } catch (const std::exception& e) {
+        return fail(QString::fromUtf8(e.what()) + QLatin1Char('.'));
+    }
     return true;
 }
 

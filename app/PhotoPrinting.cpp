@@ -2,7 +2,7 @@
 
 #include "Desktop.h"
 #include "GraphicsExtensions.h"
-#include "JpegExporter.h"
+#include "FolderItemExtensions.h"
 #include "NilObjectException.h"
 #include "PassportPhotoInfo.h"
 #include "Pictures.h"
@@ -230,8 +230,11 @@ void PrintPicture(std::unique_ptr<QPrinter>& printerSettings, const SelectedReco
     const bool ended = g.end();
     if (writer) {
         writer.reset();
-        QString why;
-        if (!JpegExporter::WriteFile(file, pdf.data(), &why)) tell(why);
+        try {
+            FolderItemExtensions::SetText(file, pdf.data());
+        } catch (const std::exception& e) {
+            tell(QString::fromUtf8(e.what()));
+        }
     } else if (!ended || printer.printerState() == QPrinter::Error) {
         tell(QStringLiteral("the print system reported an error"));
     }

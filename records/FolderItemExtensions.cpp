@@ -5,7 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace FolderItemExtensions {
 
@@ -18,17 +23,67 @@ QByteArray text(const QString& path) {
     return bytes;
 }
 
-void SetText(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    // Unbuffered, so a short write (a full disk) shows in write(): a buffered one surfaces only
-    // in commit(), which keeps the cut file all the same.
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw NilObjectException("file cannot be created");
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        throw NilObjectException("file cannot be written");
+namespace {
+
+// POSIX calls rather than QSaveFile, whose error text after a short write is often just
+// "Unknown error": errno right after the failing call says what the user can do about it.
+// 0, or the errno of the failure (the file then removed).
+int Create(const QByteArray& path, const QByteArray& bytes) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    auto abandon = [&](int code) {
+        ::close(fd);
+        ::unlink(path.constData());
+        return code;
+    };
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        // A write that takes nothing without saying why is a full disk all the same.
+        if (n <= 0) return abandon(n < 0 ? errno : ENOSPC);
+        done += n;
     }
-    if (!file.commit()) throw NilObjectException("file cannot be written");
+    if (::fsync(fd) != 0) return abandon(errno);
+    if (::close(fd) != 0) {
+        const int code = errno;
+        ::unlink(path.constData());
+        return code;
+    }
+    return 0;
+}
+
+[[noreturn]] void Refused(int code) {
+    throw NilObjectException(QString::fromLocal8Bit(std::strerror(code)).toUtf8().constData());
+}
+
+} // namespace
+
+void CreateNewFile(const QString& path, const QByteArray& bytes) {
+    if (path.isEmpty()) Refused(ENOENT);
+    if (const int code = Create(QFile::encodeName(path), bytes)) Refused(code);
+}
+
+void SetText(const QString& path, const QByteArray& bytes) {
+    if (path.isEmpty()) Refused(ENOENT);
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink() && !info.symLinkTarget().isEmpty()) target = info.symLinkTarget();
+    const QByteArray name = QFile::encodeName(target);
+
+    QByteArray temp;
+    int code = EEXIST;
+    for (int attempt = 0; code == EEXIST && attempt < 100; ++attempt) {
+        temp = name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+        code = Create(temp, bytes);
+    }
+    if (code) Refused(code);
+    struct stat st {};
+    if (info.exists() && ::stat(name.constData(), &st) == 0) ::chmod(temp.constData(), st.st_mode & 07777);
+    if (::rename(temp.constData(), name.constData()) != 0) {
+        code = errno;
+        ::unlink(temp.constData());
+        Refused(code);
+    }
 }
 
 QVariant GetFolderItem(const QString& path) {

@@ -2,6 +2,7 @@
 
 #include "DataStore.h"
 #include "DatabaseRecord.h"
+#include "FolderItemExtensions.h"
 #include "NilObjectException.h"
 #include "PNGu.h"
 #include "PhotoFiles.h"
@@ -11,10 +12,8 @@
 #include "RecordSet.h"
 #include "SqlFileDatabase.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
 #include <future>
 
 namespace {
@@ -178,10 +177,11 @@ void PassportPhotoInfo::SaveToDB() {
     const QString pending = store.Child(PhotoFiles::PendingName(rowID, tag));
     QFile::remove(pending); // only ever a leftover: no committed row carries a tag not yet drawn
     try {
-        PhotoFiles::WriteNewFile(pending, png);
-    } catch (const PhotoFiles::Error& e) {
-        CannotWrite(target, QString::fromStdString(e.what()));
+        FolderItemExtensions::CreateNewFile(pending, png);
+    } catch (const std::exception& e) {
+        CannotWrite(target, QString::fromUtf8(e.what()));
     }
+    PhotoFiles::SyncFolder(store.AppFolder);
     try {
         transaction.Commit();
     } catch (const SaveError&) {

@@ -11,8 +11,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -36,10 +34,6 @@ const QRegularExpression& DeletedPattern() {
 const QRegularExpression& PictureFilePattern() {
     static const QRegularExpression re(QStringLiteral("^[1-9][0-9]*$"));
     return re;
-}
-
-QString SystemText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 bool IsTag(QStringView s) {
@@ -104,32 +98,6 @@ void SyncFolder(const QString& folder) {
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
-}
-
-void WriteNewFile(const QString& path, const QByteArray& bytes) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) throw Error(SystemText(errno).toStdString());
-    auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(name.constData());
-        throw Error(SystemText(error).toStdString());
-    };
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        // A write that takes nothing without an error is a full disk all the same.
-        if (n <= 0) fail(n < 0 ? errno : ENOSPC);
-        done += n;
-    }
-    if (::fsync(fd) != 0) fail(errno);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(name.constData());
-        throw Error(SystemText(error).toStdString());
-    }
-    SyncFolder(QFileInfo(path).path());
 }
 
 bool Replace(const QString& from, const QString& to) {

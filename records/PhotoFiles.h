@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
-#include <stdexcept>
 
 class SqlFileDatabase;
 
@@ -15,12 +13,6 @@ class SqlFileDatabase;
 // carries is renamed into place, any other is dropped. A delete first renames "<row id>" to
 // "<row id>.deleted", which goes back when the delete did not commit.
 namespace PhotoFiles {
-
-// A file operation the system refused; what() gives the system's reason.
-class Error : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 inline constexpr char kRecoveredFolder[] = "Recovered";
 
@@ -37,9 +29,6 @@ QString Untagged(const QString& stored);
 // The tag a stored restore info carries, or empty.
 QString TagOf(const QString& stored);
 
-// Writes `bytes` to the new file `path` and makes file and name durable. On failure nothing is
-// left at `path` and Error tells why (the system's own text, such as "No space left on device").
-void WriteNewFile(const QString& path, const QByteArray& bytes);
 // Renames `from` over `to` and makes the change durable; false with errno set when refused.
 bool Replace(const QString& from, const QString& to);
 // Makes the folder's entries durable (after a rename or removal in it).

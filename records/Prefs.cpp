@@ -2,7 +2,6 @@
 
 #include "Currency.h"
 #include "FolderItemExtensions.h"
-#include "JpegExporter.h"
 #include "NilObjectException.h"
 #include "Val.h"
 
@@ -12,8 +11,10 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <charconv>
+#include <exception>
 #include <limits>
 #include <optional>
+#include <string>
 #include <unistd.h>
 
 namespace Prefs {
@@ -261,9 +262,11 @@ void SavePrefs() {
     const QFileInfo old(*s.prefFile);
     if (s.keepOldFile && (old.exists() || old.isSymLink())) KeepBeside(*s.prefFile);
     s.keepOldFile = false;
-    QString why;
-    if (!JpegExporter::WriteFile(*s.prefFile, text, &why))
-        throw NilObjectException((QStringLiteral("the preferences file cannot be written: ") + why).toUtf8().constData());
+    try {
+        FolderItemExtensions::SetText(*s.prefFile, text);
+    } catch (const std::exception& e) {
+        throw NilObjectException((std::string("the preferences file cannot be written: ") + e.what()).c_str());
+    }
 }
 
 QVariant GetPref(const QString& key, const QVariant& defaultValue) {
