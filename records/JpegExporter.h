@@ -7,6 +7,7 @@
 class JpegExporter {
 public:
     int Quality = 90; // 0..100
-    // Writes atomically; false, with the system's reason in `error`, when it could not be written.
-    bool SaveToFile(const QImage& pic, const QString& path, QString* error = nullptr) const;
+    // Writes atomically; false when there is no picture or it could not be encoded or written,
+    // and then an earlier file at `path` is left as it was.
+    bool SaveToFile(const QImage& pic, const QString& path) const;
 };
