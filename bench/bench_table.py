@@ -67,7 +67,7 @@ SECTIONS = [
         ("  part: source PNG encode, one thread", "BM_EncodeSourceOneThread", "time", None,
          [("its compressor on one thread", "BM_DeflateOneThread", 0)]),
         ("  part: database row (passport and preview PNG, insert)", "BM_SavePart_DatabaseRow", "time", None, []),
-        ("  part: source file write (`QSaveFile`)", "BM_SavePart_FileWrite", "time", None, []),
+        ("  part: source file write (`CreateNewFile`, pending name)", "BM_SavePart_FileWrite", "time", None, []),
         ("Source file size against libpng's default", "BM_SaveToDB_NewRecord", ("counter", "size_ratio", "x"),
          ("counter", "size_ratio", 1.10, "x"), []),
         ("Passport picture PNG encode, 600 x 600 (`PNGu`)", "BM_PngEncodePassportPicture", "time", None,
