@@ -784,7 +784,18 @@ TEST_F(EditWindowTest, ArrowButtonsAndKeysMoveOnePixelExceptWhileASliderHasTheFo
         Get<QComboBox>(w, "puFormat")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // the name field, its text all selected
         QCoreApplication::processEvents();
-        EXPECT_EQ(Get<QLineEdit>(w, "efPhotoName")->selectedText(), QStringLiteral("Holiday"));
+        auto* name = Get<QLineEdit>(w, "efPhotoName");
+        EXPECT_EQ(name->selectedText(), QStringLiteral("Holiday"));
+        // QLineEdit selects all by itself only on Tab and shortcut focus; the editor does on any.
+        for (const Qt::FocusReason reason : {Qt::OtherFocusReason, Qt::MouseFocusReason}) {
+            Get<QComboBox>(w, "puFormat")->setFocus();
+            name->deselect();
+            name->setCursorPosition(2);
+            name->setFocus(reason);
+            QCoreApplication::processEvents();
+            ASSERT_TRUE(name->hasFocus()) << reason;
+            EXPECT_EQ(name->selectedText(), QStringLiteral("Holiday")) << reason;
+        }
         w.Event_MouseDown();
         QTest::keyClick(&w, Qt::Key_Left);
         EXPECT_EQ(centre(), start + QPoint(1, 0));
