@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QStringList>
 #include <algorithm>
 #include <exception>
 
@@ -37,6 +38,29 @@ void DrawCopies(QPainter& g, const PictureArea* areas, size_t count, const QImag
     if (PrefBool("DrawCropMarks", false))
         for (size_t i = 0; i < count; ++i) DrawCropMarks(g, areas[i]);
     for (size_t i = 0; i < count; ++i) DrawPassportPhoto(g, areas[i], pic);
+}
+
+// The record's passport picture, or a null picture when it cannot be had: a record that fails
+// to load must not cost the user the other photos.
+QImage PassportPictureOf(const PassportPhotoInfo* record) {
+    if (!record) return QImage();
+    try {
+        return record->mPicPassPort();
+    } catch (...) {
+        return QImage();
+    }
+}
+
+QString LeftOutMessage(const QStringList& names, bool othersPrinted) {
+    QStringList quoted;
+    for (const QString& name : names) quoted << QLatin1Char('"') + name + QLatin1Char('"');
+    QString text = quoted.size() == 1
+                       ? QStringLiteral("The photo ") + quoted[0] +
+                             QStringLiteral(" could not be printed: its passport picture is missing or damaged.")
+                       : QStringLiteral("These photos could not be printed: ") + quoted.join(QStringLiteral(", ")) +
+                             QStringLiteral(". Their passport pictures are missing or damaged.");
+    if (othersPrinted) text += QStringLiteral(" The other photos were printed.");
+    return text;
 }
 
 } // namespace
@@ -177,6 +201,25 @@ void PrintPicture(std::unique_ptr<QPrinter>& printerSettings, const SelectedReco
     // Nothing selected: no job at all, rather than a blank sheet.
     if (records.empty()) return;
 
+    // Every picture before the job starts: a photo that cannot be had is left out, not the rest
+    // of the run. The records keep their pictures, so this costs no extra memory.
+    std::vector<QImage> pictures;
+    QStringList leftOut;
+    for (const PassportPhotoInfo* record : records) {
+        QImage pic = PassportPictureOf(record);
+        if (pic.isNull())
+            leftOut << (record ? record->mName : QString());
+        else
+            pictures.push_back(std::move(pic));
+    }
+    auto tellLeftOut = [&leftOut](bool othersPrinted) {
+        if (!leftOut.isEmpty()) Desktop::Current().MsgBox(LeftOutMessage(leftOut, othersPrinted));
+    };
+    if (pictures.empty()) {
+        tellLeftOut(false);
+        return;
+    }
+
     auto tell = [](const QString& reason) {
         Desktop::Current().MsgBox(QStringLiteral("The photos could not be printed: ") + reason + QLatin1Char('.'));
     };
@@ -200,6 +243,7 @@ void PrintPicture(std::unique_ptr<QPrinter>& printerSettings, const SelectedReco
     QPainter g;
     if (!g.begin(device)) {
         tell(QStringLiteral("the printer could not be started; check it and try again"));
+        tellLeftOut(false);
         return;
     }
     const QSize page(device->width(), device->height());
@@ -209,9 +253,7 @@ void PrintPicture(std::unique_ptr<QPrinter>& printerSettings, const SelectedReco
     std::exception_ptr failure;
     try {
         bool first = true;
-        for (PassportPhotoInfo* record : records) {
-            // The picture before the new page, so a photo that cannot be fetched leaves no blank sheet.
-            QImage pic = MustPicture(Must(record).mPicPassPort());
+        for (QImage pic : pictures) {
             if (grey) {
                 // Hidden parts white first, as on the colour page.
                 QImage flat = MustPicture(Pictures::NewPicture(pic.width(), pic.height()));
@@ -228,16 +270,20 @@ void PrintPicture(std::unique_ptr<QPrinter>& printerSettings, const SelectedReco
     }
     // Ending the painter sends the job.
     const bool ended = g.end();
+    bool sent = true;
     if (writer) {
         writer.reset();
         try {
             FolderItemExtensions::SetText(file, pdf.data());
         } catch (const std::exception& e) {
+            sent = false;
             tell(QString::fromUtf8(e.what()));
         }
     } else if (!ended || printer.printerState() == QPrinter::Error) {
+        sent = false;
         tell(QStringLiteral("the print system reported an error"));
     }
+    tellLeftOut(sent && !failure);
     if (failure) std::rethrow_exception(failure);
 }
 

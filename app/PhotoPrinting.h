@@ -69,9 +69,11 @@ using SelectedRecords = std::function<std::vector<PassportPhotoInfo*>()>;
 
 // Prints one page per record that `selected` answers after the print dialog, in that order.
 // The stored page setup is applied first; with none, the page setup dialog comes first.
-// Raises what reading a record's passport picture raises; the pages printed so far are sent.
-// A job that cannot be completed is reported with the reason. A print to a file replaces the
-// file only with the whole document: on failure an earlier file is left as it was, and no part.
+// A record whose passport picture cannot be had is left out, and the user told which after the
+// job; with none left to print, no job is started. A job that cannot be completed is reported
+// with the reason; a drawing failure is raised after the pages printed so far are sent. A print
+// to a file replaces the file only with the whole document: on failure an earlier file is left
+// as it was, and no part.
 void PrintPicture(std::unique_ptr<QPrinter>& printerSettings, const SelectedRecords& selected);
 
 } // namespace PhotoPrinting

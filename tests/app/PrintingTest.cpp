@@ -12,13 +12,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageReader>
 #include <QPageLayout>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -367,12 +371,153 @@ TEST_F(PrintingTest, PagesFollowTheGivenRowOrderOnePagePerPhoto) {
     EXPECT_LT(darkest(pages[1]), 10);
     EXPECT_NEAR(darkest(pages[2]), 160, 4);
 
-    // A record without a passport picture ends the run there: the pages before it are sent,
-    // and no blank page is started for it.
+    // A record without a passport picture is left out, and the photos after it still come.
     QFile::remove(Path("rows.pdf"));
-    EXPECT_THROW(PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{dark.get(), nil.get()}; }),
-                 NilObjectException);
-    EXPECT_EQ(Rasterise(Path("rows.pdf"), 20, &problem).size(), 1);
+    nil->mName = QStringLiteral("Nil");
+    PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{dark.get(), nil.get(), light.get()}; });
+    const QList<QImage> kept = Rasterise(Path("rows.pdf"), 20, &problem);
+    ASSERT_EQ(kept.size(), 2);
+    EXPECT_LT(darkest(kept[0]), 10);
+    EXPECT_NEAR(darkest(kept[1]), 160, 4);
+    EXPECT_EQ(desktop->messages, QStringList({QStringLiteral("The photo \"Nil\" could not be printed: its passport "
+                                                             "picture is missing or damaged. The other photos were "
+                                                             "printed.")}));
+}
+
+TEST_F(PrintingTest, PhotosWithoutAPictureAreNamedAndWithNoneLeftNoJobStarts) {
+    const QString pdf = Path("left.pdf");
+    Prefs::SetPref(QStringLiteral("printersettings"), PrinterSetupString::SetupString(*PdfPrinter(pdf, 300)));
+    auto good = Photo(qRgb(0, 0, 0));
+    auto nil = std::make_unique<PassportPhotoInfo>();
+    nil->mName = QStringLiteral("Nil");
+    // A row that is not in the database: reading its picture raises.
+    auto gone = std::make_unique<PassportPhotoInfo>();
+    gone->mName = QStringLiteral("Gone");
+    gone->mRowID = 4242;
+    ASSERT_ANY_THROW(gone->mPicPassPort());
+    std::unique_ptr<QPrinter> settings;
+    desktop->printAnswers = {true, true};
+
+    PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{nil.get(), good.get(), gone.get()}; });
+    EXPECT_TRUE(QFileInfo::exists(pdf));
+    EXPECT_EQ(desktop->messages,
+              QStringList({QStringLiteral("These photos could not be printed: \"Nil\", \"Gone\". Their passport "
+                                          "pictures are missing or damaged. The other photos were printed.")}));
+
+    QFile::remove(pdf);
+    desktop->messages.clear();
+    PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{gone.get(), nullptr}; });
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+    EXPECT_EQ(desktop->messages, QStringList({QStringLiteral("These photos could not be printed: \"Gone\", \"\". "
+                                                             "Their passport pictures are missing or damaged.")}));
+}
+
+// A print queue that stays in the process: it keeps the page setup as given, offers a 2400 x
+// 3000 page at 300 dpi, draws nothing, and ends the job as the test says.
+class FakeQueue : public QPrinter {
+public:
+    struct Engine : QPrintEngine, QPaintEngine {
+        bool begins = true, ends = true;
+        QPrinter::PrinterState afterJob = QPrinter::Idle;
+        int pages = 0;
+        QPrinter::PrinterState state = QPrinter::Idle;
+        QHash<PrintEnginePropertyKey, QVariant> properties;
+
+        Engine() : QPaintEngine(AllFeatures) {}
+        void setProperty(PrintEnginePropertyKey key, const QVariant& value) override { properties[key] = value; }
+        QVariant property(PrintEnginePropertyKey key) const override { return properties.value(key); }
+        bool newPage() override {
+            ++pages;
+            return true;
+        }
+        bool abort() override { return false; }
+        QPrinter::PrinterState printerState() const override { return state; }
+        int metric(QPaintDevice::PaintDeviceMetric id) const override {
+            switch (id) {
+            case QPaintDevice::PdmWidth: return 2400;
+            case QPaintDevice::PdmHeight: return 3000;
+            case QPaintDevice::PdmWidthMM: return 203;
+            case QPaintDevice::PdmHeightMM: return 254;
+            case QPaintDevice::PdmDpiX:
+            case QPaintDevice::PdmDpiY:
+            case QPaintDevice::PdmPhysicalDpiX:
+            case QPaintDevice::PdmPhysicalDpiY: return 300;
+            case QPaintDevice::PdmDepth: return 32;
+            case QPaintDevice::PdmNumColors: return INT_MAX;
+            case QPaintDevice::PdmDevicePixelRatio: return 1;
+            case QPaintDevice::PdmDevicePixelRatioScaled: return int(QPaintDevice::devicePixelRatioFScale());
+            default: return 0;
+            }
+        }
+
+        bool begin(QPaintDevice*) override {
+            if (!begins) return false;
+            state = QPrinter::Active;
+            pages = 1;
+            return true;
+        }
+        bool end() override {
+            state = afterJob;
+            return ends;
+        }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawPolygon(const QPoint*, int, PolygonDrawMode) override {}
+        void drawPath(const QPainterPath&) override {}
+        Type type() const override { return User; }
+    };
+    Engine engine;
+
+    FakeQueue() : QPrinter(QPrinter::HighResolution) {
+        setEngines(&engine, &engine);
+        setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+        setResolution(300);
+    }
+};
+
+TEST_F(PrintingTest, APrintQueueThatFailsIsReportedAndOneThatWorksGetsAPagePerPhoto) {
+    auto dark = Photo(qRgb(0, 0, 0));
+    auto light = Photo(qRgb(160, 160, 160));
+    auto nil = std::make_unique<PassportPhotoInfo>();
+    nil->mName = QStringLiteral("Nil");
+    const QString failed = QStringLiteral("The photos could not be printed: ");
+    const QString refused = failed + QStringLiteral("the printer could not be started; check it and try again.");
+    const QString error = failed + QStringLiteral("the print system reported an error.");
+    const QString nilLeftOut =
+        QStringLiteral("The photo \"Nil\" could not be printed: its passport picture is missing or damaged.");
+    struct Case {
+        const char* name;
+        bool begins, ends;
+        QPrinter::PrinterState afterJob;
+        std::vector<PassportPhotoInfo*> photos;
+        QStringList messages;
+        int pages;
+    };
+    const std::vector<PassportPhotoInfo*> both{dark.get(), light.get()};
+    for (const Case& c : {Case{"begin refused", false, true, QPrinter::Idle, both, {refused}, 0},
+                          Case{"end refused", true, false, QPrinter::Idle, both, {error}, 2},
+                          // Nothing went out, so the other photos are not said to be printed.
+                          Case{"error after the job", true, true, QPrinter::Error, {dark.get(), nil.get(), light.get()},
+                               {error, nilLeftOut}, 2},
+                          Case{"all well", true, true, QPrinter::Idle, both, {}, 2}}) {
+        SCOPED_TRACE(c.name);
+        auto queue = std::make_unique<FakeQueue>();
+        FakeQueue::Engine& engine = queue->engine;
+        engine.begins = c.begins;
+        engine.ends = c.ends;
+        engine.afterJob = c.afterJob;
+        // Its own setup stored, so the print restores it on the queue unchanged.
+        Prefs::SetPref(QStringLiteral("printersettings"), PrinterSetupString::SetupString(*queue));
+        std::unique_ptr<QPrinter> settings = std::move(queue);
+        desktop->messages.clear();
+        desktop->printAnswers = {true};
+        EXPECT_NO_THROW(PrintPicture(settings, [&] { return c.photos; }));
+        EXPECT_EQ(desktop->messages, c.messages);
+        EXPECT_EQ(engine.pages, c.pages);
+        EXPECT_TRUE(settings->outputFileName().isEmpty());
+    }
 }
 
 TEST_F(PrintingTest, AFourUpPageOfAPhotographWithCropMarksShowsInThePdfItself) {
