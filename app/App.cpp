@@ -25,8 +25,8 @@ App* gInstance = nullptr;
 
 // Settles what an interrupted save or delete left in the data folder; pictures that belong to no
 // photo of the library are kept aside, and the user is told where.
-void RecoverPhotoFiles(SqlFileDatabase& db, const QString& folder) {
-    const PhotoFiles::Recovery recovery = PhotoFiles::Recover(db, folder);
+void RecoverPhotoFiles(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
+    const PhotoFiles::Recovery recovery = PhotoFiles::Recover(db, folder, newLibrary);
     if (recovery.movedAside == 0) return;
     const QString where = QDir::toNativeSeparators(recovery.recoveredFolder);
     Desktop::Current().MsgBox(
@@ -194,8 +194,10 @@ void App::InitDatabase() {
             // A file that holds nothing at all (no table, no data) is one whose first start was
             // cut short: it gets its tables. Anything else is used as it is.
             auto objects = db.SQLSelect(QStringLiteral("select count(*) as n from sqlite_master"));
-            if (objects && !objects->Eof() && objects->Field(QStringLiteral("n")).IntegerValue() == 0) createSchema();
-            RecoverPhotoFiles(db, store.AppFolder);
+            const bool empty =
+                objects && !objects->Eof() && objects->Field(QStringLiteral("n")).IntegerValue() == 0;
+            if (empty) createSchema();
+            RecoverPhotoFiles(db, store.AppFolder, empty);
             return;
         }
         // A file another copy keeps locked is not damaged: telling the user to delete it would
@@ -212,7 +214,7 @@ void App::InitDatabase() {
     }
     if (db.CreateDatabaseFile()) {
         createSchema();
-        RecoverPhotoFiles(db, store.AppFolder);
+        RecoverPhotoFiles(db, store.AppFolder, true);
         return;
     }
     Desktop::Current().MsgBox(

@@ -11,6 +11,9 @@ struct DataStore {
     QString AppFolder;                   // the data folder; empty until start-up found it
     std::unique_ptr<SqlFileDatabase> db; // the open database; null until start-up opened it
     bool RecordsWasDeleted = false;
+    // Files a new photo found in the way of its name and moved into the Recovered folder, for
+    // the caller to tell the user of (and set back to 0).
+    int MovedAside = 0;
 
     // The path of a file in the data folder; raises NilObjectException when there is no folder.
     QString Child(const QString& name) const;

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QDateTime>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -83,6 +85,26 @@ void SetText(const QString& path, const QByteArray& bytes) {
         code = errno;
         ::unlink(temp.constData());
         Refused(code);
+    }
+    SyncFolder(QFileInfo(QFile::decodeName(name)).path());
+}
+
+void SyncFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+void RemoveLeftovers(const QString& path) {
+    const QFileInfo file(path);
+    const QString prefix = QRegularExpression::escape(file.fileName());
+    const QRegularExpression leftover(QStringLiteral("^") + prefix + QStringLiteral("\\.[0-9a-z]{1,7}\\.tmp$"));
+    const QDateTime recent = QDateTime::currentDateTime().addSecs(-60);
+    const QDir dir = file.dir();
+    for (const QFileInfo& item : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!leftover.match(item.fileName()).hasMatch() || item.lastModified() > recent) continue;
+        ::unlink(QFile::encodeName(item.filePath()).constData());
     }
 }
 

@@ -11,13 +11,18 @@ namespace FolderItemExtensions {
 QByteArray text(const QString& path);
 // Replaces the file's whole content with `bytes`, unchanged, atomically: written beside it and
 // renamed over it once complete on disk, so a failure leaves the earlier file as it was and no
-// part of the new one. An existing file keeps its permissions; through a symbolic link the file
+// part of the new one; the rename is synced too, so once this returns the file survives a power cut. An existing file keeps its permissions; through a symbolic link the file
 // it names is replaced. Raises NilObjectException whose what() is the system's own text for the
 // failure (such as "No space left on device").
 void SetText(const QString& path, const QByteArray& bytes);
 // Makes the new file `path` (none may be there) holding `bytes`, complete on disk. On failure
 // nothing is left at `path`, and NilObjectException gives the system's text as SetText does.
 void CreateNewFile(const QString& path, const QByteArray& bytes);
+// Makes the folder's entries durable (after a rename or removal in it).
+void SyncFolder(const QString& folder);
+// Removes what SetText left of `path` when a crash cut it short (its "<name>.<random>.tmp"
+// files), leaving any made in the last minute: another process may be writing it right now.
+void RemoveLeftovers(const QString& path);
 
 // The folder item (a QFileInfo in a variant) that an absolute path names, or nil when the path
 // is empty, relative, or its parent folder does not exist.

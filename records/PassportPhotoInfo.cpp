@@ -14,6 +14,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <exception>
 #include <future>
 
 namespace {
@@ -148,8 +149,11 @@ void PassportPhotoInfo::SaveToDB() {
         // A file already named like the new row belongs to no photo of this library (one from an
         // earlier library, or a delete cut short): it is kept aside, never taken or overwritten.
         const QString own = RowIDText(rowID);
-        if (QFileInfo::exists(store.Child(own)) && PhotoFiles::MoveAside(store.AppFolder, own).isEmpty())
-            CannotWrite(store.Child(own), QStringLiteral("a file of that name is in the way and cannot be moved"));
+        if (QFileInfo::exists(store.Child(own))) {
+            if (PhotoFiles::MoveAside(store.AppFolder, own).isEmpty())
+                CannotWrite(store.Child(own), QStringLiteral("a file of that name is in the way and cannot be moved"));
+            ++store.MovedAside;
+        }
         QFile::remove(store.Child(PhotoFiles::DeletedName(rowID)));
     } else {
         auto rs = db.SQLSelect(
@@ -181,20 +185,19 @@ void PassportPhotoInfo::SaveToDB() {
     } catch (const std::exception& e) {
         CannotWrite(target, QString::fromUtf8(e.what()));
     }
-    PhotoFiles::SyncFolder(store.AppFolder);
+    FolderItemExtensions::SyncFolder(store.AppFolder);
+    std::exception_ptr refused;
     try {
         transaction.Commit();
     } catch (const SaveError&) {
-        // What the database holds now decides whether the new picture is the row's.
         transaction.Rollback();
-        if (!PhotoFiles::Settle(db, store.AppFolder, rowID, tag)) throw;
-        mRowID = rowID;
-        return;
+        refused = std::current_exception();
     }
+    // What the database holds now decides whether the new picture is the row's: a refused
+    // commit may have happened all the same. Should the rename not happen now, the next start
+    // does it, as the row's tag says.
+    if (!PhotoFiles::Settle(db, store.AppFolder, rowID, tag) && refused) std::rethrow_exception(refused);
     mRowID = rowID;
-    // Committed: the new picture takes the row's name. Should the rename be refused, the next
-    // start does it, as the row's tag says.
-    PhotoFiles::Replace(pending, target);
 }
 
 bool PassportPhotoInfo::LoadID(int id) {
@@ -247,7 +250,7 @@ void PassportPhotoInfo::DeleteFromDisk() {
         }
         store.RecordsWasDeleted = true;
         mRowID = 0;
-        if (hadFile && QFile::remove(aside)) PhotoFiles::SyncFolder(store.AppFolder);
+        if (hadFile && QFile::remove(aside)) FolderItemExtensions::SyncFolder(store.AppFolder);
     } catch (...) {
     }
 }

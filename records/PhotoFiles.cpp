@@ -1,12 +1,12 @@
 #include "PhotoFiles.h"
 
+#include "FolderItemExtensions.h"
 #include "RecordSet.h"
 #include "SqlFileDatabase.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
@@ -51,14 +51,35 @@ bool Remove(const QString& path) {
     return ::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT;
 }
 
-// The stored restore info of each row in `ids`; rows without one are left out.
-QHash<int, QString> StoredTags(SqlFileDatabase& db, const QSet<int>& ids) {
-    QHash<int, QString> tags;
-    for (int id : ids) {
-        auto rs = db.SQLSelect(QStringLiteral("select restoreinfo from passportdata where rowid = ?"), {id});
-        if (rs && !rs->Eof()) tags.insert(id, TagOf(rs->Field(QStringLiteral("restoreinfo")).StringValue()));
+// What the committed row says of the pending file "<rowID>.<tag>".
+enum class RowSays { Owns, Disowns, Missing, Unknown };
+
+RowSays Ask(SqlFileDatabase& db, int rowID, const QString& tag) {
+    auto rs = db.SQLSelect(QStringLiteral("select restoreinfo from passportdata where rowid = ?"), {rowID});
+    if (!rs) return RowSays::Unknown;
+    if (rs->Eof()) return RowSays::Missing;
+    return TagOf(rs->Field(QStringLiteral("restoreinfo")).StringValue()) == tag ? RowSays::Owns : RowSays::Disowns;
+}
+
+// The one place that decides what a pending file becomes. It goes into place only while the
+// caller holds the write lock (`locked`), so no other save can change the row between the question
+// and the rename; removing one the row disowns needs no lock, as no later save carries its tag.
+RowSays SettlePending(SqlFileDatabase& db, const QString& folder, int rowID, const QString& tag, bool locked) {
+    const QString pending = QDir(folder).filePath(PendingName(rowID, tag));
+    const RowSays says = Ask(db, rowID, tag);
+    switch (says) {
+    case RowSays::Owns:
+        // ENOENT: a start of an earlier run already put it in place.
+        if (locked) Replace(pending, QDir(folder).filePath(QString::number(rowID)));
+        break;
+    case RowSays::Disowns:
+    case RowSays::Missing:
+        if (Remove(pending)) FolderItemExtensions::SyncFolder(folder);
+        break;
+    case RowSays::Unknown:
+        break; // kept for a start that can read the row
     }
-    return tags;
+    return says;
 }
 
 } // namespace
@@ -93,16 +114,9 @@ QString TagOf(const QString& stored) {
     return IsTag(tag) ? tag.toString() : QString();
 }
 
-void SyncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 bool Replace(const QString& from, const QString& to) {
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) return false;
-    SyncFolder(QFileInfo(to).path());
+    FolderItemExtensions::SyncFolder(QFileInfo(to).path());
     return true;
 }
 
@@ -114,80 +128,65 @@ QString MoveAside(const QString& folder, const QString& name) {
     for (int n = 2; Exists(target); ++n) target = QDir(recovered).filePath(QStringLiteral("%1 (%2)").arg(name).arg(n));
     const QByteArray from = QFile::encodeName(dir.filePath(name));
     if (::rename(from.constData(), QFile::encodeName(target).constData()) != 0) return {};
-    SyncFolder(recovered);
-    SyncFolder(folder);
+    FolderItemExtensions::SyncFolder(recovered);
+    FolderItemExtensions::SyncFolder(folder);
     return target;
 }
 
 bool Settle(SqlFileDatabase& db, const QString& folder, int rowID, const QString& tag) {
-    const QString pending = QDir(folder).filePath(PendingName(rowID, tag));
-    if (StoredTags(db, {rowID}).value(rowID) == tag) {
-        if (Replace(pending, QDir(folder).filePath(QString::number(rowID)))) return true;
-        return errno == ENOENT; // another copy of the application put it in place
-    }
-    if (Remove(pending)) SyncFolder(folder);
-    return false;
+    const bool locked = db.SQLExecute(QStringLiteral("BEGIN IMMEDIATE"));
+    const RowSays says = SettlePending(db, folder, rowID, tag, locked);
+    if (locked) db.SQLExecute(QStringLiteral("ROLLBACK"));
+    return says == RowSays::Owns;
 }
 
-Recovery Recover(SqlFileDatabase& db, const QString& folder) {
+Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
     Recovery result;
     if (!db.SQLExecute(QStringLiteral("BEGIN IMMEDIATE"))) return result;
     const QDir dir(folder);
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+    auto keepAside = [&](const QString& name) {
+        if (!MoveAside(folder, name).isEmpty()) ++result.movedAside;
+    };
 
-    QSet<int> rows;
-    bool rowsKnown = false;
-    if (auto rs = db.SQLSelect(QStringLiteral("select rowid from passportdata"))) {
-        rowsKnown = true;
-        for (; !rs->Eof(); rs->MoveNext()) rows.insert(static_cast<int>(rs->Field(QStringLiteral("rowid")).IntegerValue()));
-    }
-
-    // Only the rows with a pending file need their restore info read.
-    QSet<int> pendingRows;
-    for (const QString& name : names)
-        if (const auto m = PendingPattern().match(name); m.hasMatch() && rows.contains(m.captured(1).toInt()))
-            pendingRows.insert(m.captured(1).toInt());
-    const QHash<int, QString> tags = StoredTags(db, pendingRows);
-
-    bool changed = false;
-    QSet<QString> present(names.begin(), names.end());
-    for (const QString& name : names) {
-        if (const auto m = PendingPattern().match(name); m.hasMatch()) {
-            const int id = m.captured(1).toInt();
-            const QString own = QString::number(id);
-            if (rows.contains(id) && tags.value(id) == name.mid(own.size() + 1)) {
-                if (::rename(QFile::encodeName(dir.filePath(name)).constData(),
-                             QFile::encodeName(dir.filePath(own)).constData()) == 0)
-                    present.insert(own);
-            } else if (rowsKnown) {
-                Remove(dir.filePath(name));
+    if (newLibrary) {
+        // A library made at this start owns none of them, yet any may be a photo saved a moment
+        // before the old library was lost: nothing is deleted.
+        for (const QString& name : names)
+            if (PendingPattern().match(name).hasMatch() || DeletedPattern().match(name).hasMatch() ||
+                PictureFilePattern().match(name).hasMatch())
+                keepAside(name);
+    } else {
+        QSet<int> rows;
+        bool rowsKnown = false;
+        if (auto rs = db.SQLSelect(QStringLiteral("select rowid from passportdata"))) {
+            rowsKnown = true;
+            for (; !rs->Eof(); rs->MoveNext())
+                rows.insert(static_cast<int>(rs->Field(QStringLiteral("rowid")).IntegerValue()));
+        }
+        for (const QString& name : names)
+            if (const auto m = PendingPattern().match(name); m.hasMatch())
+                SettlePending(db, folder, m.captured(1).toInt(), name.mid(m.capturedLength(1) + 1), true);
+        // Without the list of rows nothing is known to be unowned: all is left for a later start.
+        if (rowsKnown) {
+            for (const QString& name : names) {
+                const auto m = DeletedPattern().match(name);
+                if (!m.hasMatch()) continue;
+                const int id = m.captured(1).toInt();
+                const QString own = dir.filePath(QString::number(id));
+                if (!rows.contains(id)) {
+                    Remove(dir.filePath(name));
+                } else if (Exists(own) || !Replace(dir.filePath(name), own)) {
+                    keepAside(name);
+                }
             }
-            present.remove(name);
-            changed = true;
+            for (const QString& name : names)
+                if (PictureFilePattern().match(name).hasMatch() && !rows.contains(name.toInt()) &&
+                    Exists(dir.filePath(name)))
+                    keepAside(name);
         }
     }
-    for (const QString& name : names) {
-        const auto m = DeletedPattern().match(name);
-        if (!m.hasMatch() || !rowsKnown) continue;
-        const int id = m.captured(1).toInt();
-        const QString own = QString::number(id);
-        if (!rows.contains(id))
-            Remove(dir.filePath(name));
-        else if (!present.contains(own) && ::rename(QFile::encodeName(dir.filePath(name)).constData(),
-                                                     QFile::encodeName(dir.filePath(own)).constData()) == 0)
-            present.insert(own);
-        else if (!MoveAside(folder, name).isEmpty())
-            ++result.movedAside;
-        present.remove(name);
-        changed = true;
-    }
-    if (rowsKnown) {
-        for (const QString& name : QStringList(present.begin(), present.end())) {
-            if (!PictureFilePattern().match(name).hasMatch() || rows.contains(name.toInt())) continue;
-            if (!MoveAside(folder, name).isEmpty()) ++result.movedAside;
-        }
-    }
-    if (changed) SyncFolder(folder);
+    FolderItemExtensions::SyncFolder(folder);
     db.SQLExecute(QStringLiteral("ROLLBACK"));
     if (result.movedAside > 0) result.recoveredFolder = dir.filePath(QLatin1String(kRecoveredFolder));
     return result;

@@ -31,8 +31,6 @@ QString TagOf(const QString& stored);
 
 // Renames `from` over `to` and makes the change durable; false with errno set when refused.
 bool Replace(const QString& from, const QString& to);
-// Makes the folder's entries durable (after a rename or removal in it).
-void SyncFolder(const QString& folder);
 // Moves `name` of the data folder into its "Recovered" folder, under a name not yet taken there.
 // Its new path, or empty when it could not be moved.
 QString MoveAside(const QString& folder, const QString& name);
@@ -46,13 +44,16 @@ struct Recovery {
 // Settles what an interrupted save or delete left in the data folder, as its committed rows say:
 // a pending file the row carries the tag of goes into place, other pending files go, a deleted
 // file whose row is still there comes back, and a picture file that no row owns is moved into
-// the Recovered folder. Runs under the database's write lock; does nothing when another copy of
-// the application holds it (that copy is saving, the next start settles it).
-Recovery Recover(SqlFileDatabase& db, const QString& folder);
+// the Recovered folder. In a library made at this start (`newLibrary`) nothing is deleted: every
+// pending, deleted and picture file goes into the Recovered folder. Runs under the database's
+// write lock; does nothing when another process holds it (that one is saving, the next start
+// settles it).
+Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary);
 
-// After a save's commit was refused or failed: the pending file of row `rowID` goes into place
-// when the row on disk carries `tag` (the commit happened after all), else it is removed.
-// True when it went into place.
+// After a save's commit, or its refusal: true when the row on disk carries `tag`, that is, when
+// the save is stored. The pending file of row `rowID` goes into place only under the write lock
+// and while the row still carries its tag, so no later save of the row can be undone by it; a
+// pending file the row disowns is removed. Without the lock nothing moves: the next start settles.
 bool Settle(SqlFileDatabase& db, const QString& folder, int rowID, const QString& tag);
 
 } // namespace PhotoFiles

@@ -85,7 +85,9 @@ bool SqlFileDatabase::Open(int flags) {
         mDb.reset();
         return false;
     }
-    Exec(QStringLiteral("PRAGMA synchronous = FULL"), {});
+    // EXTRA also syncs the folder once the journal is gone: only then is a commit safe from a
+    // power cut, and the picture that the commit gives a row goes into place right after it.
+    Exec(QStringLiteral("PRAGMA synchronous = EXTRA"), {});
     // Reading a preview means stepping over the passport picture stored before it in the row;
     // mapped, its overflow pages are looked at in place instead of being copied out page by page.
     Exec(QStringLiteral("PRAGMA mmap_size = 2147418112"), {});

@@ -9,8 +9,8 @@ class RecordSet;
 class DatabaseRecord;
 
 // One SQLite file. Values always travel as bound parameters; nothing is spliced into SQL.
-// Every statement runs in autocommit mode with synchronous FULL, so a change is on disk
-// by the time Commit returns.
+// Every statement runs in autocommit mode with synchronous EXTRA, so a change is on disk, and
+// past a power cut, by the time Commit returns.
 class SqlFileDatabase {
 public:
     SqlFileDatabase();

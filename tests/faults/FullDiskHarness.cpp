@@ -8,6 +8,8 @@
 //   export <file>   the first listed photo saved as a JPEG sheet to <file>
 //   prefs           the option "DrawCropMarks" turned over, then the application closed
 //   print <file>    the first listed photo printed to the PDF <file>
+//   open            nothing more: what the start said, "quit <code>" when it asked to quit, then
+//                   the close, as the application's own would run
 // Run with the fault shim preloaded and KESTRINE_FAULT_MANUAL=1, its counting starts where the
 // limit would apply.
 // The data and preferences folders come from XDG_DATA_HOME and XDG_CONFIG_HOME.
@@ -52,7 +54,7 @@ void SetName(QDialog& d, const QString& name) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc < 3) {
-        std::fprintf(stderr, "usage: FullDiskHarness add|edit|export|prefs|print limit [argument]\n");
+        std::fprintf(stderr, "usage: FullDiskHarness add|edit|export|prefs|print|open limit [argument]\n");
         return 64;
     }
     const std::string op = argv[1];
@@ -66,6 +68,14 @@ int main(int argc, char** argv) {
     ScriptedDesktop& desktop = ScriptedDesktop::InstallNew();
     app.Event_Open();
     auto* win = qobject_cast<winMain*>(app.MainWindow.data());
+    if (op == "open") {
+        for (QString message : desktop.messages)
+            Say("message " + message.replace(QLatin1Char('\n'), QStringLiteral("\\n")).toUtf8());
+        if (app.QuitRequested()) Say("quit " + QByteArray::number(app.QuitCode()));
+        Guard([&app] { app.Event_Close(); });
+        Say("done");
+        return 0;
+    }
     if (!win) {
         std::fprintf(stderr, "the main window did not open\n");
         return 3;

@@ -223,7 +223,16 @@ TEST_F(FullDiskTest, AFullDiskDuringAPhotoEditKeepsTheRowAndTheFileOrSavesBoth) 
                   QString::number(edited - 1), [&](const Home& home, qint64, const Outcome& o) {
                       refusals.Count(o);
                       EXPECT_EQ(StoredData::IntegrityCheck(home.Data()), QStringLiteral("ok"));
-                      const Snapshot after(home.Data());
+                      Snapshot after(home.Data());
+                      if (after.files.keys() != before.files.keys() &&
+                          Told(o, QStringLiteral("could not be stored in the database"))) {
+                          // A commit refused by a database it could not read back keeps the new
+                          // picture under its own name; the next start decides.
+                          EXPECT_EQ(after.files.size(), before.files.size() + 1);
+                          const Outcome next = RunOnce(home, "open", "-");
+                          EXPECT_TRUE(next.done && next.messages.isEmpty()) << next.output;
+                          after = Snapshot(home.Data());
+                      }
                       ASSERT_EQ(after.files.keys(), before.files.keys()) << "files left or lost";
                       const int other = 3 - edited;
                       EXPECT_TRUE(after.rows[other] == before.rows[other]);
