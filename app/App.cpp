@@ -3,6 +3,7 @@
 #include "AboutWindow.h"
 #include "DataStore.h"
 #include "Desktop.h"
+#include "FolderItemExtensions.h"
 #include "Guard.h"
 #include "MenuBar1.h"
 #include "MenuDispatcher.h"
@@ -10,6 +11,7 @@
 #include "PhotoFiles.h"
 #include "Prefs.h"
 #include "RecordSet.h"
+#include "RunningCopy.h"
 #include "Site.h"
 #include "winMain.h"
 #include "SqlFileDatabase.h"
@@ -27,18 +29,27 @@ App* gInstance = nullptr;
 // photo of the library are kept aside, and the user is told where.
 void RecoverPhotoFiles(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
     const PhotoFiles::Recovery recovery = PhotoFiles::Recover(db, folder, newLibrary);
-    if (recovery.movedAside == 0) return;
-    const QString where = QDir::toNativeSeparators(recovery.recoveredFolder);
-    Desktop::Current().MsgBox(
-        recovery.movedAside == 1
-            ? QStringLiteral("Kestrine found a picture in its data folder that belongs to no photo in its list. "
-                             "It is kept in \"%1\".")
-                  .arg(where)
-            : QStringLiteral("Kestrine found %1 pictures in its data folder that belong to no photo in its list. "
-                             "They are kept in \"%2\".")
-                  .arg(recovery.movedAside)
-                  .arg(where));
+    TellMovedAside(recovery.movedAside, recovery.recoveredFolder);
 }
+
+QString DataFolder() {
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty()) throw NilObjectException("no application-data folder");
+    return QDir(base).filePath(QStringLiteral("Kestrine"));
+}
+} // namespace
+
+void TellMovedAside(int count, const QString& recoveredFolder) {
+    if (count <= 0) return;
+    const QString where = QDir::toNativeSeparators(recoveredFolder);
+    Desktop::Current().MsgBox(
+        count == 1 ? QStringLiteral("Kestrine found a picture in its data folder that belongs to no photo in its list. "
+                                    "It is kept in \"%1\".")
+                         .arg(where)
+                   : QStringLiteral("Kestrine found %1 pictures in its data folder that belong to no photo in its "
+                                    "list. They are kept in \"%2\".")
+                         .arg(count)
+                         .arg(where));
 }
 
 App::App(int& argc, char** argv) : QApplication(argc, argv) {
@@ -111,6 +122,7 @@ void App::AddMenuHandlers() {
 void App::Event_Open() {
     // A failure at any step ends the opening there, as an unhandled exception would.
     Guard([this] {
+        if (!TakeLibrary()) return;
         LoadPreferences();
         InitDatabase();
         CreateMainWindow();
@@ -122,7 +134,8 @@ void App::Event_Activate() {
 }
 
 void App::Event_Close() {
-    if (mClosed) return;
+    // A start that handed over to the running copy leaves everything as that copy has it.
+    if (mClosed || mHandedOver) return;
     mClosed = true;
     SavePreferences();
     if (RecordsWasDeleted() && db()) db()->SQLExecute(QStringLiteral("Vacuum"));
@@ -168,9 +181,7 @@ bool App::notify(QObject* receiver, QEvent* event) {
 
 void App::InitDatabase() {
     DataStore& store = DataStore::Current();
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (base.isEmpty()) throw NilObjectException("no application-data folder");
-    store.AppFolder = QDir(base).filePath(QStringLiteral("Kestrine"));
+    store.AppFolder = DataFolder();
     QDir().mkpath(store.AppFolder);
 
     store.db = std::make_unique<SqlFileDatabase>();
@@ -223,7 +234,53 @@ void App::InitDatabase() {
     Quit(0);
 }
 
+bool App::TakeLibrary() {
+    if (mCopy) return true;
+    QString folder;
+    try {
+        folder = DataFolder();
+    } catch (const NilObjectException&) {
+        return true; // the database's set-up meets the same failure
+    }
+    QDir().mkpath(folder);
+    auto copy = std::make_unique<RunningCopy>(folder, [this] { BringToFront(); });
+    switch (copy->Take()) {
+    case RunningCopy::Claim::Own:
+        mCopy = std::move(copy);
+        return true;
+    case RunningCopy::Claim::HandedOver:
+        break;
+    case RunningCopy::Claim::NoAnswer:
+        Desktop::Current().MsgBox(QStringLiteral("Kestrine is already open with the photos in \"%1\". "
+                                                 "Switch to it, or quit it before starting Kestrine again.")
+                                      .arg(QDir::toNativeSeparators(folder)));
+        break;
+    }
+    mHandedOver = true;
+    Quit(0);
+    return false;
+}
+
+void App::BringToFront() {
+    if (MainWindow) {
+        MainWindow->show();
+        MainWindow->setWindowState((MainWindow->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        MainWindow->raise();
+        MainWindow->activateWindow();
+    }
+    // An open editor or message keeps the front.
+    if (QWidget* modal = activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
 void App::LoadPreferences() {
+    // A crash while the preferences were written leaves the new text beside the file.
+    Guard([] {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+        if (!folder.isEmpty()) FolderItemExtensions::RemoveLeftovers(QDir(folder).filePath(QStringLiteral("Kestrine")));
+    });
     try {
         Prefs::LoadPrefs(QStringLiteral("Kestrine"));
     } catch (const std::exception& e) {
@@ -242,10 +299,8 @@ void App::SavePreferences() {
         // The previous file is still whole; the user should know this run's changes are not in it,
         // and why, in the system's words.
         Desktop::Current().MsgBox(QStringLiteral("Your preferences could not be saved to \"") +
-                                  QDir::toNativeSeparators(Prefs::PrefFile()) + QStringLiteral("\" (") +
-                                  QString::fromUtf8(e.what()) +
-                                  QStringLiteral("). Check that the disk has space and the file can be "
-                                                 "written."));
+                                  QDir::toNativeSeparators(Prefs::PrefFile()) + QStringLiteral("\": ") +
+                                  QString::fromUtf8(e.what()) + QLatin1Char('.'));
         throw;
     }
 }

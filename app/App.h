@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QPointer>
 #include <QString>
+#include <memory>
 
 #include <QMainWindow>
 class QAction;
+class RunningCopy;
 class SqlFileDatabase;
 
 // The application object: owns the data folder, the photo database and the main window.
@@ -43,6 +45,10 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
+    // Makes this the one copy on the data folder, or hands over to the copy that is and asks to
+    // quit; false then.
+    bool TakeLibrary();
+    void BringToFront();
     void InitDatabase();
     void AddMenuHandlers();
     void LoadPreferences();
@@ -52,7 +58,12 @@ private:
     bool mQuitRequested = false;
     int mQuitCode = 0;
     bool mClosed = false;
+    bool mHandedOver = false;
+    std::unique_ptr<RunningCopy> mCopy;
 };
+
+// Tells the user that `count` pictures that belong to no photo are now in `recoveredFolder`.
+void TellMovedAside(int count, const QString& recoveredFolder);
 
 // The menu bar's Quit item; raises NilObjectException when there is no menu bar or no such item.
 QAction* FileQuit();

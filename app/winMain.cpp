@@ -1,6 +1,7 @@
 #include "winMain.h"
 
 #include "App.h"
+#include "DataStore.h"
 #include "Desktop.h"
 #include "EditWindow.h"
 #include "Guard.h"
@@ -8,6 +9,7 @@
 #include "MenuBar1.h"
 #include "MenuDispatcher.h"
 #include "NilObjectException.h"
+#include "PhotoFiles.h"
 #include "PhotoListDelegate.h"
 #include "PhotoPrinting.h"
 #include "Prefs.h"
@@ -20,6 +22,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QListView>
@@ -296,6 +299,9 @@ void winMain::StoreRecord(const PhotoListModel::Record& record) {
         failure = QString::fromUtf8(e.what());
     }
     mSaving = false;
+    DataStore& store = DataStore::Current();
+    if (const int moved = std::exchange(store.MovedAside, 0))
+        TellMovedAside(moved, QDir(store.AppFolder).filePath(QLatin1String(PhotoFiles::kRecoveredFolder)));
     if (!failure.isEmpty())
         Desktop::Current().MsgBox(QStringLiteral("The photo \"%1\" could not be saved: %2\n\nIt stays in the list; "
                                                  "edit it and save again to retry.")

@@ -262,11 +262,8 @@ void SavePrefs() {
     const QFileInfo old(*s.prefFile);
     if (s.keepOldFile && (old.exists() || old.isSymLink())) KeepBeside(*s.prefFile);
     s.keepOldFile = false;
-    try {
-        FolderItemExtensions::SetText(*s.prefFile, text);
-    } catch (const std::exception& e) {
-        throw NilObjectException((std::string("the preferences file cannot be written: ") + e.what()).c_str());
-    }
+    // Its failure names the system's reason, which is all the user needs.
+    FolderItemExtensions::SetText(*s.prefFile, text);
 }
 
 QVariant GetPref(const QString& key, const QVariant& defaultValue) {

@@ -10,6 +10,9 @@
 //   print <file>    the first listed photo printed to the PDF <file>
 //   open            nothing more: what the start said, "quit <code>" when it asked to quit, then
 //                   the close, as the application's own would run
+//   hold            minimises the main window, says "ready" and runs the event loop until killed,
+//                   saying "front" when a later start brought the window back
+// KESTRINE_ANSWER_TIMEOUT_MS, when set, is how long a start waits for the copy that has the library.
 // Run with the fault shim preloaded and KESTRINE_FAULT_MANUAL=1, its counting starts where the
 // limit would apply.
 // The data and preferences folders come from XDG_DATA_HOME and XDG_CONFIG_HOME.
@@ -18,6 +21,7 @@
 #include "Guard.h"
 #include "Prefs.h"
 #include "PrinterSetupString.h"
+#include "RunningCopy.h"
 #include "ScriptedDesktop.h"
 #include "winMain.h"
 
@@ -49,12 +53,22 @@ void SetName(QDialog& d, const QString& name) {
     if (auto* field = d.findChild<QLineEdit*>(QStringLiteral("efPhotoName"))) field->setText(name);
 }
 
+// Says "front" whenever the window it watches stops being minimised.
+struct FrontWatch : QObject {
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::WindowStateChange &&
+            !(static_cast<QWidget*>(watched)->windowState() & Qt::WindowMinimized))
+            Say("front");
+        return false;
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc < 3) {
-        std::fprintf(stderr, "usage: FullDiskHarness add|edit|export|prefs|print|open limit [argument]\n");
+        std::fprintf(stderr, "usage: FullDiskHarness add|edit|export|prefs|print|open|hold limit [argument]\n");
         return 64;
     }
     const std::string op = argv[1];
@@ -63,6 +77,8 @@ int main(int argc, char** argv) {
     const QString argument = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
 
     FileTypes1::Initialize();
+    if (const QByteArray timeout = qgetenv("KESTRINE_ANSWER_TIMEOUT_MS"); !timeout.isEmpty())
+        RunningCopy::AnswerTimeoutMs = timeout.toInt();
     int appArgc = 1;
     App app(appArgc, argv);
     ScriptedDesktop& desktop = ScriptedDesktop::InstallNew();
@@ -131,6 +147,12 @@ int main(int argc, char** argv) {
         desktop.printAnswers.push_back(true);
         limitWrites();
         Guard([win] { win->PrintPicture(); });
+    } else if (op == "hold") {
+        win->showMinimized();
+        FrontWatch watch;
+        win->installEventFilter(&watch);
+        Say("ready");
+        return app.exec();
     } else {
         std::fprintf(stderr, "unknown operation %s\n", op.c_str());
         return 64;

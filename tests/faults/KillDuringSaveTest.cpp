@@ -235,7 +235,7 @@ TEST_F(KillDuringSaveTest, KillingASavingProcessAnywhereLosesNoReturnedSaveAndLe
                 kChains * kRunsPerChain, cutInSave, leftovers);
 }
 
-TEST_F(KillDuringSaveTest, TheNextStartSweepsOnlyTemporaryFilesOfPhotoFiles) {
+TEST_F(KillDuringSaveTest, TheNextStartDropsStalePendingFilesKeepsUnownedPicturesAsideAndLeavesTheRest) {
     {
         App first(gArgc, gArgv);
         ScriptedDesktop::InstallNew();
@@ -267,7 +267,7 @@ TEST_F(KillDuringSaveTest, TheNextStartSweepsOnlyTemporaryFilesOfPhotoFiles) {
     ASSERT_EQ(desktop.messages.size(), 1);
     EXPECT_TRUE(desktop.messages.front().contains(recovered)) << desktop.messages.front().toStdString();
     EXPECT_EQ(StoredData::ReadFile(QDir(recovered).filePath(QStringLiteral("3"))), QByteArray("half a picture"));
-    QStringList expected = others + QStringList{QStringLiteral("DataFile")};
+    QStringList expected = others + QStringList{QStringLiteral("DataFile"), QStringLiteral(".lock")};
     expected.removeAll(QStringLiteral("3"));
     expected.sort();
     EXPECT_EQ(StoredData::Files(folder), expected);

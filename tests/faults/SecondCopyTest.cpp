@@ -3,6 +3,7 @@
 #include "FaultPhotos.h"
 #include "PictureCompare.h"
 #include "QtPrinters.h"
+#include "RunningCopy.h"
 #include "ScriptedDesktop.h"
 #include "StoredData.h"
 #include "XdgSandbox.h"
@@ -13,7 +14,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
+#include <QDeadlineTimer>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -82,17 +85,31 @@ struct SecondCopyTest : ::testing::Test {
             std::vector<std::string>{sandbox.AppFolder().toStdString(), std::to_string(firstSeq),
                                      std::to_string(firstSeq), std::to_string(count), "own"});
     }
-    // Reads the child's output until a line starts with `word` (or the output ends).
-    static void WaitForLine(ChildProcess& child, const std::string& word) {
+    // Reads the child's output until a line starts with `word` (or the output ends, or a minute
+    // passed: a child that runs until killed may never say it). Whether it was said.
+    static bool WaitForLine(ChildProcess& child, const std::string& word) {
         auto seen = [&] {
             for (const std::string& line : child.Lines())
                 if (line.rfind(word, 0) == 0) return true;
             return false;
         };
-        while (!seen() && child.ReadAvailable()) {
+        const QDeadlineTimer guard(60000);
+        while (child.ReadAvailable() && !seen() && !guard.hasExpired()) {
             pollfd p{child.OutputFd(), POLLIN, 0};
-            poll(&p, 1, -1);
+            poll(&p, 1, static_cast<int>(guard.remainingTime()));
         }
+        return seen();
+    }
+    // A copy of the application that keeps the library in `dataHome` until killed, with a
+    // runtime folder of its own.
+    std::unique_ptr<ChildProcess> Holder(const QString& dataHome, const QString& name) {
+        const QString runtime = sandbox.Root() + QStringLiteral("/runtime-") + name;
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        return std::make_unique<ChildProcess>(
+            FULL_DISK_HARNESS, std::vector<std::string>{"hold", "-"},
+            ChildProcess::Environment{{"XDG_DATA_HOME", dataHome.toStdString()},
+                                      {"XDG_RUNTIME_DIR", runtime.toStdString()}});
     }
 };
 
@@ -193,7 +210,8 @@ TEST_F(SecondCopyTest, ASaveThatCannotGetAtTheDatabaseInTimeTellsTheUserAndChang
         << desktop->messages[0].toStdString();
     EXPECT_TRUE(StoredData::Rows(sandbox.AppFolder()) == before);
     EXPECT_EQ(StoredData::ReadFile(file), fileBefore);
-    EXPECT_EQ(StoredData::Files(sandbox.AppFolder()).size(), 2);
+    EXPECT_EQ(StoredData::Files(sandbox.AppFolder()),
+              QStringList({QStringLiteral(".lock"), QStringLiteral("1"), QStringLiteral("DataFile")}));
 
     // The photo stays listed as edited; saving it again once the database is free stores it.
     ASSERT_EQ(win.Rows().ListCount(), 1);
@@ -203,6 +221,72 @@ TEST_F(SecondCopyTest, ASaveThatCannotGetAtTheDatabaseInTimeTellsTheUserAndChang
     const auto rows = StoredData::Rows(sandbox.AppFolder());
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows.first().name, QStringLiteral("After"));
+}
+
+// One copy per library: a second start on the same data folder, whatever its runtime and
+// temporary folders, brings the running copy to the front and ends, having changed nothing;
+// a copy on another data folder runs beside it; a killed copy's lock does not hold the library.
+TEST_F(SecondCopyTest, ASecondStartHandsOverToTheRunningCopyAndAKilledCopyHoldsNothing) {
+    Start();
+    Add(*qobject_cast<winMain*>(app->MainWindow.data()), QStringLiteral("Mine"));
+    TearDown();
+    const QString folder = sandbox.AppFolder();
+    auto holder = Holder(sandbox.DataHome(), QStringLiteral("holder"));
+    auto neighbour = Holder(sandbox.Root() + QStringLiteral("/elsewhere"), QStringLiteral("neighbour"));
+    ASSERT_TRUE(WaitForLine(*holder, "ready")) << holder->Output();
+    ASSERT_TRUE(WaitForLine(*neighbour, "ready")) << neighbour->Output();
+    const auto rows = StoredData::Rows(folder);
+    const QStringList files = StoredData::Files(folder);
+    const QString prefs = sandbox.ConfigHome() + QStringLiteral("/Kestrine");
+    const QByteArray prefsBefore = StoredData::ReadFile(prefs);
+
+    const QString own = sandbox.Root() + QStringLiteral("/own-runtime");
+    QDir().mkpath(own);
+    QFile::setPermissions(own, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ChildProcess second(KESTRINE_PROGRAM, {},
+                        {{"XDG_RUNTIME_DIR", own.toStdString()}, {"TMPDIR", own.toStdString()}});
+    WaitForLine(second, "\n"); // that is, until it ends, or a minute passed
+    if (second.OutputFd() >= 0) second.Kill();
+    const int status = second.Finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the second start did not end by itself";
+    EXPECT_TRUE(WaitForLine(*holder, "front")) << holder->Output();
+    EXPECT_TRUE(StoredData::Rows(folder) == rows);
+    EXPECT_EQ(StoredData::Files(folder), files);
+    EXPECT_EQ(StoredData::ReadFile(prefs), prefsBefore);
+    neighbour->ReadAvailable();
+    EXPECT_EQ(neighbour->Output(), "ready\n");
+
+    holder->Kill();
+    holder->Finish();
+    winMain& win = Start();
+    EXPECT_TRUE(desktop->messages.isEmpty()) << desktop->messages.join('\n').toStdString();
+    EXPECT_FALSE(app->QuitRequested());
+    EXPECT_EQ(win.Rows().ListCount(), 1);
+    neighbour->Kill();
+    neighbour->Finish();
+}
+
+TEST_F(SecondCopyTest, ASecondStartThatGetsNoAnswerSaysSoAndLeavesTheLibraryAlone) {
+    // A copy that has the library but does not answer (its event loop busy, say).
+    QDir().mkpath(sandbox.AppFolder());
+    QLockFile held(sandbox.AppFolder() + QStringLiteral("/.lock"));
+    ASSERT_TRUE(held.tryLock());
+    const int timeout = std::exchange(RunningCopy::AnswerTimeoutMs, 300);
+    app = std::make_unique<App>(gArgc, gArgv);
+    desktop = &ScriptedDesktop::InstallNew();
+    app->Event_Open();
+    app->Event_Close();
+    RunningCopy::AnswerTimeoutMs = timeout;
+
+    EXPECT_EQ(desktop->messages,
+              QStringList({QStringLiteral("Kestrine is already open with the photos in \"%1\". Switch to it, or quit "
+                                          "it before starting Kestrine again.")
+                               .arg(sandbox.AppFolder())}));
+    EXPECT_TRUE(app->QuitRequested());
+    EXPECT_EQ(app->QuitCode(), 0);
+    EXPECT_FALSE(app->MainWindow);
+    EXPECT_EQ(StoredData::Files(sandbox.AppFolder()), QStringList({QStringLiteral(".lock")}));
+    EXPECT_FALSE(QFileInfo::exists(sandbox.ConfigHome() + QStringLiteral("/Kestrine")));
 }
 
 } // namespace
