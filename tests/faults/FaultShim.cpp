@@ -1,13 +1,18 @@
 // Preloaded into a child process (LD_PRELOAD) to stop it or starve it at a chosen instant:
 //   KESTRINE_FAULT_KILL_AT=N         SIGKILL just before the N-th file-changing call (rename,
 //                                    link, unlink, fsync, ftruncate, mkdir and their *at forms)
+//   KESTRINE_FAULT_FAIL_AT=N         the N-th file-changing call fails with EIO, doing nothing
+//   KESTRINE_FAULT_LOG=F             each file-changing call appended to file F as a line: the
+//                                    call's name and its paths ("fsync <what the fd names>")
 //   KESTRINE_FAULT_NOSPACE_AFTER=B   writes to regular files get B bytes in all, then ENOSPC
 //   KESTRINE_FAULT_MANUAL=1          count only from kestrine_fault_begin() on
 // Every other call goes straight through to the C library.
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -19,25 +24,57 @@
 namespace {
 
 long gKillAt = 0;
+long gFailAt = 0;
+int gLog = -1;
 long gNoSpaceAfter = -1;
 bool gArmed = true;
 long gCalls = 0;
 long gWritten = 0;
 
-__attribute__((constructor)) void ReadSettings() {
-    if (const char* v = std::getenv("KESTRINE_FAULT_KILL_AT")) gKillAt = std::atol(v);
-    if (const char* v = std::getenv("KESTRINE_FAULT_NOSPACE_AFTER")) gNoSpaceAfter = std::atol(v);
-    if (const char* v = std::getenv("KESTRINE_FAULT_MANUAL")) gArmed = *v != '1';
-}
-
 template <class F> F Next(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
-void Changing() {
-    if (!gArmed) return;
+__attribute__((constructor)) void ReadSettings() {
+    if (const char* v = std::getenv("KESTRINE_FAULT_KILL_AT")) gKillAt = std::atol(v);
+    if (const char* v = std::getenv("KESTRINE_FAULT_FAIL_AT")) gFailAt = std::atol(v);
+    if (const char* v = std::getenv("KESTRINE_FAULT_LOG"))
+        gLog = ::open(v, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (const char* v = std::getenv("KESTRINE_FAULT_NOSPACE_AFTER")) gNoSpaceAfter = std::atol(v);
+    if (const char* v = std::getenv("KESTRINE_FAULT_MANUAL")) gArmed = *v != '1';
+}
+
+// Counts one file-changing call (and logs it) and kills the process when its turn came; true
+// when the call is to fail instead of being made.
+bool Changing(const char* call, const char* first, const char* second = nullptr) {
+    if (!gArmed) return false;
     ++gCalls;
+    if (gLog >= 0) {
+        char line[2 * PATH_MAX + 64];
+        const int n = std::snprintf(line, sizeof line, "%s %s%s%s\n", call, first, second ? " " : "",
+                                    second ? second : "");
+        if (n > 0)
+            Next<ssize_t (*)(int, const void*, size_t)>("write")(gLog, line,
+                                                                 std::min<size_t>(size_t(n), sizeof line - 1));
+    }
     if (gKillAt > 0 && gCalls == gKillAt) ::kill(::getpid(), SIGKILL);
+    if (gFailAt > 0 && gCalls == gFailAt) {
+        errno = EIO;
+        return true;
+    }
+    return false;
+}
+
+// The same for a call on a descriptor, logged with the path it names.
+bool ChangingFd(const char* call, int fd) {
+    char path[PATH_MAX] = "";
+    if (gArmed && gLog >= 0) {
+        char link[64];
+        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+        const ssize_t n = ::readlink(link, path, sizeof path - 1);
+        path[n > 0 ? n : 0] = '\0';
+    }
+    return Changing(call, path);
 }
 
 // How much of a write of `size` bytes to `fd` may go through; -1 with ENOSPC when none.
@@ -73,68 +110,68 @@ long kestrine_fault_calls() {
 }
 
 int rename(const char* from, const char* to) {
-    Changing();
+    if (Changing("rename", from, to)) return -1;
     return Next<int (*)(const char*, const char*)>("rename")(from, to);
 }
 
 int renameat(int fromDir, const char* from, int toDir, const char* to) {
-    Changing();
+    if (Changing("renameat", from, to)) return -1;
     return Next<int (*)(int, const char*, int, const char*)>("renameat")(fromDir, from, toDir, to);
 }
 
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
-    Changing();
+    if (Changing("renameat2", from, to)) return -1;
     return Next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(fromDir, from, toDir, to,
                                                                                   flags);
 }
 
 int link(const char* from, const char* to) {
-    Changing();
+    if (Changing("link", from, to)) return -1;
     return Next<int (*)(const char*, const char*)>("link")(from, to);
 }
 
 int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) {
-    Changing();
+    if (Changing("linkat", from, to)) return -1;
     return Next<int (*)(int, const char*, int, const char*, int)>("linkat")(fromDir, from, toDir, to, flags);
 }
 
 int unlink(const char* path) {
-    Changing();
+    if (Changing("unlink", path)) return -1;
     return Next<int (*)(const char*)>("unlink")(path);
 }
 
 int unlinkat(int dir, const char* path, int flags) {
-    Changing();
+    if (Changing("unlinkat", path)) return -1;
     return Next<int (*)(int, const char*, int)>("unlinkat")(dir, path, flags);
 }
 
 int fsync(int fd) {
-    Changing();
+    if (ChangingFd("fsync", fd)) return -1;
     return Next<int (*)(int)>("fsync")(fd);
 }
 
 int fdatasync(int fd) {
-    Changing();
+    if (ChangingFd("fdatasync", fd)) return -1;
     return Next<int (*)(int)>("fdatasync")(fd);
 }
 
 int ftruncate(int fd, off_t length) {
-    Changing();
+    if (ChangingFd("ftruncate", fd)) return -1;
     return Next<int (*)(int, off_t)>("ftruncate")(fd, length);
 }
 
 int ftruncate64(int fd, off_t length) {
-    Changing();
+    if (ChangingFd("ftruncate64", fd)) return -1;
     return Next<int (*)(int, off_t)>("ftruncate64")(fd, length);
 }
 
 int mkdir(const char* path, mode_t mode) {
-    Changing();
+    if (Changing("mkdir", path)) return -1;
     return Next<int (*)(const char*, mode_t)>("mkdir")(path, mode);
 }
 
 int mkdirat(int dir, const char* path, mode_t mode) {
-    Changing();
+    if (Changing("mkdirat", path)) return -1;
     return Next<int (*)(int, const char*, mode_t)>("mkdirat")(dir, path, mode);
 }
 

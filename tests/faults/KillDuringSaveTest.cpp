@@ -280,13 +280,25 @@ struct KillAtEachCallTest : KillDuringSaveTest {
 
     // Runs the one-change harness on `folder`, killed just before its `killAt`-th file-changing
     // call (0: not killed). Its output.
-    static std::string Run(const QString& folder, const char* op, long killAt, int* status) {
-        ChildProcess child(SAVE_ONCE_HARNESS, {folder.toStdString(), op},
-                           {{"LD_PRELOAD", FAULT_SHIM},
-                            {"KESTRINE_FAULT_MANUAL", "1"},
-                            {"KESTRINE_FAULT_KILL_AT", std::to_string(killAt)}});
+    static std::string Run(const QString& folder, const char* op, long killAt, int* status,
+                           ChildProcess::Environment more = {}) {
+        more.insert(more.end(), {{"LD_PRELOAD", FAULT_SHIM},
+                                 {"KESTRINE_FAULT_MANUAL", "1"},
+                                 {"KESTRINE_FAULT_KILL_AT", std::to_string(killAt)}});
+        ChildProcess child(SAVE_ONCE_HARNESS, {folder.toStdString(), op}, more);
         *status = child.Finish();
         return child.Output();
+    }
+    // The file-changing calls of `op` on a fresh copy of the template, as the fault shim logs
+    // them, with `more` settings for the shim; the harness's output in `output`.
+    QStringList Logged(const QString& root, const char* op, std::string* output, ChildProcess::Environment more = {}) {
+        CopyFolder(Template(), root + QStringLiteral("/Kestrine"));
+        const QString log = root + QStringLiteral("/calls.log");
+        more.push_back({"KESTRINE_FAULT_LOG", log.toStdString()});
+        int status = 0;
+        *output = Run(root + QStringLiteral("/Kestrine"), op, 0, &status, more);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 2) << *output;
+        return QString::fromLocal8Bit(StoredData::ReadFile(log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
     // What the next start shows: each photo either as it was or as saved, every photo with the
@@ -367,6 +379,104 @@ TEST_F(KillAtEachCallTest, EveryInstantOfASaveOrDeleteLeavesEachPhotoWithItsOwnP
         }
         std::printf("[ kills    ] %s: %ld file-changing calls, %d kills left the photos as before, %ld as saved\n",
                     change.op, calls, asBefore, calls - asBefore);
+    }
+}
+
+// A kill keeps what the page cache holds; a power cut keeps only what was synced. So the order of
+// the calls is what proves a save survives one: the folder is synced after the database's last
+// change (the journal's removal, its commit point) and before the picture takes the row's name,
+// else the row could roll back and pair with the new picture.
+TEST_F(KillAtEachCallTest, ACommitIsSyncedBeforeItsPictureTakesTheRowsName) {
+    int status = 0;
+    const std::string setup = Run(Template(), "setup", 0, &status);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << setup;
+    for (const char* op : {"new", "edit"}) {
+        SCOPED_TRACE(op);
+        const QString root = sandbox.Root() + QStringLiteral("/order-") + QLatin1String(op);
+        const QString folder = root + QStringLiteral("/Kestrine");
+        std::string output;
+        const QStringList calls = Logged(root, op, &output);
+        const QString id = QLatin1String(op) == QLatin1String("new") ? QStringLiteral("2") : QStringLiteral("1");
+        const QRegularExpression intoPlace(QStringLiteral("^rename %1/%2\\.[A-Za-z0-9]{6} %1/%2$")
+                                               .arg(QRegularExpression::escape(folder), id));
+        qsizetype rename = -1, database = -1, synced = -1;
+        for (qsizetype i = 0; i < calls.size() && rename < 0; ++i) {
+            if (intoPlace.match(calls[i]).hasMatch())
+                rename = i;
+            else if (calls[i].contains(folder + QStringLiteral("/DataFile")))
+                database = i;
+            else if (calls[i] == QStringLiteral("fsync ") + folder || calls[i] == QStringLiteral("fdatasync ") + folder)
+                synced = i;
+        }
+        ASSERT_GE(rename, 0) << "no rename into place among:\n" << calls.join('\n').toStdString();
+        ASSERT_GE(database, 0);
+        EXPECT_GT(synced, database) << "the folder is not synced between the commit and the rename:\n"
+                                    << calls.join('\n').toStdString();
+    }
+
+    // A whole-file write (the preferences file here; sheets and prints to a file use the same
+    // writer) syncs its folder once the new file took the name.
+    const QString home = sandbox.Root() + QStringLiteral("/prefs-order");
+    const QString log = home + QStringLiteral("/calls.log");
+    QDir().mkpath(home + QStringLiteral("/config"));
+    ChildProcess prefs(FULL_DISK_HARNESS, {"prefs", "-"},
+                       {{"XDG_DATA_HOME", (home + QStringLiteral("/data")).toStdString()},
+                        {"XDG_CONFIG_HOME", (home + QStringLiteral("/config")).toStdString()},
+                        {"LD_PRELOAD", FAULT_SHIM},
+                        {"KESTRINE_FAULT_MANUAL", "1"},
+                        {"KESTRINE_FAULT_LOG", log.toStdString()}});
+    prefs.Finish();
+    const QStringList calls = QString::fromLocal8Bit(StoredData::ReadFile(log)).split('\n', Qt::SkipEmptyParts);
+    const QString config = home + QStringLiteral("/config");
+    const qsizetype renamed = calls.indexOf(QRegularExpression(
+        QStringLiteral("^rename %1/Kestrine\\.[0-9a-z]+\\.tmp %1/Kestrine$").arg(QRegularExpression::escape(config))));
+    ASSERT_GE(renamed, 0) << calls.join('\n').toStdString();
+    EXPECT_TRUE(calls.indexOf(QStringLiteral("fsync ") + config, renamed) > renamed)
+        << calls.join('\n').toStdString();
+}
+
+// Each file-changing call of a save or delete fails in turn (EIO, as a failing disk answers):
+// what the change reports is what the next start shows, and a delete that says it kept the photo
+// has left its picture where it was.
+TEST_F(KillAtEachCallTest, AFailedCallAnywhereIsReportedAsTheChangeEnded) {
+    int status = 0;
+    const std::string setup = Run(Template(), "setup", 0, &status);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << setup;
+    const struct {
+        const char* op;
+        QString before, after;
+    } changes[] = {
+        {"new", QStringLiteral("1:1"), QStringLiteral("1:1 2:2")},
+        {"edit", QStringLiteral("1:1"), QStringLiteral("1:2")},
+        {"delete", QStringLiteral("1:1"), QString()},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.op);
+        std::string output;
+        const qsizetype calls =
+            Logged(sandbox.Root() + QStringLiteral("/fail-%1-all").arg(QLatin1String(change.op)), change.op, &output)
+                .size();
+        ASSERT_GT(calls, 3);
+        int failedReports = 0;
+        for (qsizetype k = 1; k <= calls; ++k) {
+            SCOPED_TRACE("file-changing call " + std::to_string(k) + " failed");
+            const QString root = sandbox.Root() + QStringLiteral("/fail-%1-%2").arg(QLatin1String(change.op)).arg(k);
+            const QStringList made = Logged(root, change.op, &output, {{"KESTRINE_FAULT_FAIL_AT", std::to_string(k)}});
+            const bool failed = output.find("failed") != std::string::npos || output.find("kept") != std::string::npos;
+            failedReports += failed;
+            const QString refused = k <= made.size() ? made[k - 1] : QString();
+            if (QLatin1String(change.op) == QLatin1String("delete") && failed &&
+                !refused.startsWith(QStringLiteral("rename "))) {
+                EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("/Kestrine/1")))
+                    << "a delete that kept the photo took its picture away; refused: " << refused.toStdString();
+            }
+            QString state;
+            CheckNextStart(root, {change.before, change.after}, &state);
+            EXPECT_EQ(state, failed ? change.before : change.after)
+                << output << "refused: " << refused.toStdString();
+        }
+        std::printf("[ failures ] %s: %lld calls, %d failures reported\n", change.op, static_cast<long long>(calls),
+                    failedReports);
     }
 }
 

@@ -2,6 +2,7 @@
 // file-changing call in turn (run under the fault shim):
 //   "calls <n>"   the change returned after n file-changing calls (-1 without the shim)
 //   "failed <reason>"
+//   "kept"        (before "calls") the delete left the photo in place
 // Usage: SaveOnceHarness <data folder> <setup | new | edit | delete>
 //   setup   a new library holding photo 1, whose source picture is landscape
 //   new     adds photo 2 (a portrait) beside it
@@ -57,9 +58,10 @@ int main(int argc, char** argv) {
     // Only the change itself is counted, not the start that leads to it.
     if (auto begin = ShimFunction<void (*)()>("kestrine_fault_begin")) begin();
     try {
-        if (op == "delete")
+        if (op == "delete") {
             record.DeleteFromDisk();
-        else
+            if (record.mRowID != 0) Say("kept");
+        } else
             record.SaveToDB();
     } catch (const std::exception& e) {
         Say(std::string("failed ") + e.what());
