@@ -350,6 +350,18 @@ TEST_F(MainWindowTest, AFailedSaveIsReportedAndTheRowStaysListed) {
     const int id = Win().Rows().CellTag(0)->mRowID;
     ASSERT_GT(id, 0);
     EXPECT_TRUE(QFileInfo::exists(folder + QLatin1Char('/') + QString::number(id)));
+
+    // A file that appeared under the next photo's name is kept aside, and the user hears where.
+    QFile stray(folder + QLatin1Char('/') + QString::number(id + 1));
+    ASSERT_TRUE(stray.open(QIODevice::WriteOnly));
+    stray.close();
+    desktop->openAnswers.push_back(photo);
+    desktop->modalScripts.push_back(ImportAndSave(QStringLiteral("Next")));
+    Win().AddNewPicture();
+    ASSERT_EQ(desktop->messages.size(), 2);
+    EXPECT_EQ(desktop->messages[1], QStringLiteral("Kestrine found a picture in its data folder that belongs to no "
+                                                   "photo in its list. It is kept in \"%1/Recovered\".")
+                                        .arg(folder));
 }
 
 TEST_F(MainWindowTest, ScreenshotWithThreePhotos) {

@@ -9,6 +9,7 @@
 #include "SqlFileDatabase.h"
 #include "XdgSandbox.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -71,10 +72,13 @@ TEST_F(StartupTest, ANewLibraryBesideOldPicturesKeepsThemAsideAndSaysWhereOnce) 
     const QString recovered = folder + QStringLiteral("/Recovered");
     for (const bool emptyFile : {false, true}) {
         SCOPED_TRACE(emptyFile ? "an empty DataFile" : "no DataFile");
+        app.reset(); // it holds the library's lock file
         QDir(folder).removeRecursively();
         QDir().mkpath(folder);
         if (emptyFile) QFile(DataFile()).open(QIODevice::WriteOnly);
-        for (const char* name : {"1", "2"}) {
+        // Numbered pictures, a picture a save left pending and one a delete set aside: in a new
+        // library each may be the last copy of a photo.
+        for (const char* name : {"1", "2", "3.Ab12Cd", "4.deleted"}) {
             QFile f(folder + QLatin1Char('/') + QLatin1String(name));
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write(QByteArray("an earlier photo ") + name);
@@ -83,10 +87,13 @@ TEST_F(StartupTest, ANewLibraryBesideOldPicturesKeepsThemAsideAndSaysWhereOnce) 
         desktop->messages.clear();
         app->Event_Open();
         ASSERT_EQ(desktop->messages.size(), 1);
-        EXPECT_TRUE(desktop->messages[0].contains(QStringLiteral("2 pictures")) &&
+        EXPECT_TRUE(desktop->messages[0].contains(QStringLiteral("4 pictures")) &&
                     desktop->messages[0].contains(recovered))
             << desktop->messages[0].toStdString();
         EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList({QStringLiteral("DataFile")}));
+        EXPECT_EQ(QDir(recovered).entryList(QDir::Files, QDir::Name),
+                  QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3.Ab12Cd"),
+                               QStringLiteral("4.deleted")}));
 
         // The first new photo gets row id 1 and a file of its own; the earlier one stays.
         PassportPhotoInfo photo;
@@ -102,6 +109,23 @@ TEST_F(StartupTest, ANewLibraryBesideOldPicturesKeepsThemAsideAndSaysWhereOnce) 
         app->Event_Open();
         EXPECT_TRUE(desktop->messages.isEmpty()) << "told only once";
     }
+}
+
+TEST_F(StartupTest, APendingPictureWhoseRowCannotBeReadIsKeptForALaterStart) {
+    QDir().mkpath(sandbox.AppFolder());
+    {
+        SqlFileDatabase db;
+        db.DatabaseFile = DataFile();
+        ASSERT_TRUE(db.CreateDatabaseFile());
+        ASSERT_TRUE(db.SQLExecute(QStringLiteral("create table passportdata (rowid integer primary key, name varchar)")));
+        ASSERT_TRUE(db.SQLExecute(QStringLiteral("insert into passportdata (name) values ('no restore info')")));
+    }
+    QFile pending(sandbox.AppFolder() + QStringLiteral("/1.Ab12Cd"));
+    ASSERT_TRUE(pending.open(QIODevice::WriteOnly));
+    pending.close();
+    app->Event_Open();
+    EXPECT_TRUE(desktop->messages.isEmpty()) << desktop->messages.join('\n').toStdString();
+    EXPECT_TRUE(QFileInfo::exists(pending.fileName()));
 }
 
 TEST_F(StartupTest, ADataFileThatIsNoDatabaseIsReportedAndLeftUntouched) {
@@ -163,6 +187,24 @@ TEST_F(StartupTest, ADataFileAnotherCopyKeepsLockedIsNotCalledCorrupt) {
     EXPECT_FALSE(desktop->messages[0].contains(QStringLiteral("corrupt")));
     EXPECT_TRUE(app->QuitRequested());
     other.SQLExecute(QStringLiteral("ROLLBACK"));
+}
+
+TEST_F(StartupTest, AStartRemovesOnlyThePreferenceFilesACrashLeftHalfWritten) {
+    QDir().mkpath(sandbox.ConfigHome());
+    const QStringList left = {QStringLiteral("Kestrine.1x7k2a.tmp"), QStringLiteral("Kestrine.z.tmp")};
+    const QStringList kept = {QStringLiteral("Kestrine.9q2r.tmp"), // being written by another copy right now
+                              QStringLiteral("Kestrine.bak"), QStringLiteral("Kestrine.x.y.tmp"),
+                              QStringLiteral("Other.1x7k2a.tmp")};
+    for (const QString& name : left + kept) {
+        QFile f(sandbox.ConfigHome() + QLatin1Char('/') + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        if (name != kept.front())
+            f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    }
+    app->Event_Open();
+    QStringList expected = kept;
+    expected.sort();
+    EXPECT_EQ(QDir(sandbox.ConfigHome()).entryList(QDir::Files, QDir::Name), expected);
 }
 
 TEST_F(StartupTest, UnreadablePreferencesAreReportedAndTheApplicationStillOpens) {

@@ -73,7 +73,8 @@ TEST_F(NoSpaceTest, AFullDiskIsNamedInTheMessageAndTheEarlierFileStays) {
     const QList<Case> cases = {
         {"export", sheet, sheet, QStringLiteral("The picture could not be saved as \"photo.jpg\".")},
         {"print", pdf, pdf, QStringLiteral("The photos could not be printed: No space left on device.")},
-        {"prefs", Config() + QStringLiteral("/Kestrine"), {}, QStringLiteral("Your preferences could not be saved")},
+        {"prefs", Config() + QStringLiteral("/Kestrine"), {},
+         QStringLiteral("Your preferences could not be saved to \"%1/Kestrine\": No space left on device.").arg(Config())},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.op);
