@@ -277,6 +277,12 @@ TEST_F(KillDuringSaveTest, TheNextStartDropsStalePendingFilesKeepsUnownedPicture
 // One change, killed at each of its file-changing calls in turn, and the next start after each.
 struct KillAtEachCallTest : KillDuringSaveTest {
     QString Template() const { return sandbox.Root() + QStringLiteral("/template/Kestrine"); }
+    // The library every change starts from: photo 1, made from a landscape picture.
+    void MakeTemplate() {
+        int status = 0;
+        const std::string setup = Run(Template(), "setup", 0, &status);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << setup;
+    }
 
     // Runs the one-change harness on `folder`, killed just before its `killAt`-th file-changing
     // call (0: not killed). Its output.
@@ -341,9 +347,8 @@ struct KillAtEachCallTest : KillDuringSaveTest {
 };
 
 TEST_F(KillAtEachCallTest, EveryInstantOfASaveOrDeleteLeavesEachPhotoWithItsOwnPicture) {
+    ASSERT_NO_FATAL_FAILURE(MakeTemplate());
     int status = 0;
-    const std::string setup = Run(Template(), "setup", 0, &status);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << setup;
 
     const struct {
         const char* op;
@@ -387,9 +392,7 @@ TEST_F(KillAtEachCallTest, EveryInstantOfASaveOrDeleteLeavesEachPhotoWithItsOwnP
 // change (the journal's removal, its commit point) and before the picture takes the row's name,
 // else the row could roll back and pair with the new picture.
 TEST_F(KillAtEachCallTest, ACommitIsSyncedBeforeItsPictureTakesTheRowsName) {
-    int status = 0;
-    const std::string setup = Run(Template(), "setup", 0, &status);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << setup;
+    ASSERT_NO_FATAL_FAILURE(MakeTemplate());
     for (const char* op : {"new", "edit"}) {
         SCOPED_TRACE(op);
         const QString root = sandbox.Root() + QStringLiteral("/order-") + QLatin1String(op);
@@ -439,9 +442,7 @@ TEST_F(KillAtEachCallTest, ACommitIsSyncedBeforeItsPictureTakesTheRowsName) {
 // what the change reports is what the next start shows, and a delete that says it kept the photo
 // has left its picture where it was.
 TEST_F(KillAtEachCallTest, AFailedCallAnywhereIsReportedAsTheChangeEnded) {
-    int status = 0;
-    const std::string setup = Run(Template(), "setup", 0, &status);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << setup;
+    ASSERT_NO_FATAL_FAILURE(MakeTemplate());
     const struct {
         const char* op;
         QString before, after;
