@@ -137,6 +137,8 @@ void App::Event_Close() {
     // A start that handed over to the running copy leaves everything as that copy has it.
     if (mClosed || mHandedOver) return;
     mClosed = true;
+    // A start from now on waits for the lock instead of for an answer that cannot come.
+    if (mCopy) mCopy->StopListening();
     SavePreferences();
     if (RecordsWasDeleted() && db()) db()->SQLExecute(QStringLiteral("Vacuum"));
 }
@@ -207,8 +209,9 @@ void App::InitDatabase() {
             auto objects = db.SQLSelect(QStringLiteral("select count(*) as n from sqlite_master"));
             const bool empty =
                 objects && !objects->Eof() && objects->Field(QStringLiteral("n")).IntegerValue() == 0;
-            if (empty) createSchema();
+            // Pictures first: a start cut short in between finds the library still new.
             RecoverPhotoFiles(db, store.AppFolder, empty);
+            if (empty) createSchema();
             return;
         }
         // A file another copy keeps locked is not damaged: telling the user to delete it would
@@ -224,8 +227,8 @@ void App::InitDatabase() {
         return;
     }
     if (db.CreateDatabaseFile()) {
-        createSchema();
         RecoverPhotoFiles(db, store.AppFolder, true);
+        createSchema();
         return;
     }
     Desktop::Current().MsgBox(

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <algorithm>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,19 +42,40 @@ RunningCopy::RunningCopy(const QString& folder, std::function<void()> bringToFro
     mLock.setStaleLockTime(0);
 }
 
-RunningCopy::~RunningCopy() = default;
+RunningCopy::~RunningCopy() {
+    // The name goes before the lock, so the next copy to take the lock can listen under it.
+    StopListening();
+}
+
+void RunningCopy::StopListening() {
+    delete mServer;
+    mServer = nullptr;
+}
 
 RunningCopy::Claim RunningCopy::Take() {
-    const QDeadlineTimer deadline(AnswerTimeoutMs);
-    for (;;) {
+    const QDeadlineTimer deadline(std::max(AnswerTimeoutMs, 0));
+    for (bool mayRemove = true;;) {
         if (mLock.tryLock(0)) {
             Listen();
             return Claim::Own;
         }
-        // A folder that cannot hold a lock file cannot be shared either; the database says the rest.
-        if (mLock.error() != QLockFile::LockFailedError) return Claim::Own;
+        if (mLock.error() != QLockFile::LockFailedError) {
+            // No lock file can be made here (a full disk, a folder that cannot be written): a
+            // running copy can still be asked; without one, the database says the rest.
+            return AskToComeToFront(std::max(AnswerTimeoutMs, 0)) ? Claim::HandedOver : Claim::Own;
+        }
         if (AskToComeToFront(static_cast<int>(deadline.remainingTime()))) return Claim::HandedOver;
-        if (deadline.hasExpired()) return Claim::NoAnswer;
+        if (deadline.hasExpired()) {
+            // A lock file that names no process (cut short by a power cut) is no one's; a live
+            // holder keeps Qt from removing it.
+            qint64 pid = 0;
+            QString host, app;
+            if (mayRemove && !mLock.getLockInfo(&pid, &host, &app) && mLock.removeStaleLockFile()) {
+                mayRemove = false;
+                continue;
+            }
+            return Claim::NoAnswer;
+        }
         // The copy that has it may be starting (locked, not yet listening) or ending.
         if (mLock.tryLock(100)) {
             Listen();

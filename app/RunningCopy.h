@@ -29,6 +29,8 @@ public:
     // Waits at most AnswerTimeoutMs for the copy that has the folder.
     Claim Take();
     static int AnswerTimeoutMs;
+    // Later starts find no one to ask (this copy is ending) and wait for the lock instead.
+    void StopListening();
 
 private:
     void Listen();
