@@ -89,11 +89,14 @@ void SetText(const QString& path, const QByteArray& bytes) {
     SyncFolder(QFileInfo(QFile::decodeName(name)).path());
 }
 
-void SyncFolder(const QString& folder) {
+bool SyncFolder(const QString& folder) {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    const int code = errno;
     ::close(fd);
+    errno = code;
+    return synced;
 }
 
 void RemoveLeftovers(const QString& path) {

@@ -18,8 +18,9 @@ void SetText(const QString& path, const QByteArray& bytes);
 // Makes the new file `path` (none may be there) holding `bytes`, complete on disk. On failure
 // nothing is left at `path`, and NilObjectException gives the system's text as SetText does.
 void CreateNewFile(const QString& path, const QByteArray& bytes);
-// Makes the folder's entries durable (after a rename or removal in it).
-void SyncFolder(const QString& folder);
+// Makes the folder's entries durable (after a rename or removal in it); false when the system
+// refused, with errno set.
+bool SyncFolder(const QString& folder);
 // Removes what SetText left of `path` when a crash cut it short (its "<name>.<random>.tmp"
 // files), leaving any made in the last minute: another process may be writing it right now.
 void RemoveLeftovers(const QString& path);

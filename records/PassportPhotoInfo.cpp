@@ -14,6 +14,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <future>
 
@@ -185,7 +187,12 @@ void PassportPhotoInfo::SaveToDB() {
     } catch (const std::exception& e) {
         CannotWrite(target, QString::fromUtf8(e.what()));
     }
-    FolderItemExtensions::SyncFolder(store.AppFolder);
+    // The row may name the new picture only once the picture's name is on disk too.
+    if (!FolderItemExtensions::SyncFolder(store.AppFolder)) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(pending);
+        CannotWrite(target, reason);
+    }
     std::exception_ptr refused;
     try {
         transaction.Commit();

@@ -134,6 +134,8 @@ QString MoveAside(const QString& folder, const QString& name) {
 }
 
 bool Settle(SqlFileDatabase& db, const QString& folder, int rowID, const QString& tag) {
+    // Inside a transaction the connection reads its own uncommitted row: nothing can be told.
+    if (db.InTransaction()) return false;
     const bool locked = db.SQLExecute(QStringLiteral("BEGIN IMMEDIATE"));
     const RowSays says = SettlePending(db, folder, rowID, tag, locked);
     if (locked) db.SQLExecute(QStringLiteral("ROLLBACK"));

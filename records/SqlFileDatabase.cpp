@@ -94,6 +94,10 @@ bool SqlFileDatabase::Open(int flags) {
     return true;
 }
 
+bool SqlFileDatabase::InTransaction() const {
+    return mDb && sqlite3_get_autocommit(mDb.get()) == 0;
+}
+
 bool SqlFileDatabase::Connect() {
     if (DatabaseFile.isEmpty() || !QFileInfo(DatabaseFile).isFile()) return false;
     if (!Open(SQLITE_OPEN_READWRITE)) return false;

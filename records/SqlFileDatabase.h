@@ -36,6 +36,8 @@ public:
     void Commit();
     int LastRowID() const;
 
+    // True while a transaction is open on this connection (one that a failed ROLLBACK left, say).
+    bool InTransaction() const;
     bool Error() const { return !mLastError.isEmpty(); }
     // True when the last failure was another connection holding the file locked past the wait.
     bool Busy() const { return mBusy; }
