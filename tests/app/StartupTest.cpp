@@ -123,8 +123,12 @@ TEST_F(StartupTest, APendingPictureWhoseRowCannotBeReadIsKeptForALaterStart) {
     QFile pending(sandbox.AppFolder() + QStringLiteral("/1.Ab12Cd"));
     ASSERT_TRUE(pending.open(QIODevice::WriteOnly));
     pending.close();
+    QFile unowned(sandbox.AppFolder() + QStringLiteral("/9")); // shows that the sweep ran
+    ASSERT_TRUE(unowned.open(QIODevice::WriteOnly));
+    unowned.close();
     app->Event_Open();
-    EXPECT_TRUE(desktop->messages.isEmpty()) << desktop->messages.join('\n').toStdString();
+    EXPECT_EQ(desktop->messages.size(), 1) << desktop->messages.join('\n').toStdString();
+    EXPECT_TRUE(QFileInfo::exists(sandbox.AppFolder() + QStringLiteral("/Recovered/9")));
     EXPECT_TRUE(QFileInfo::exists(pending.fileName()));
 }
 

@@ -25,6 +25,7 @@ public:
     bool ReadAvailable();
     // Sends SIGKILL.
     void Kill();
+    pid_t Pid() const { return mPid; }
     // Reads the rest of the output, then waits for the child to end; its wait status.
     int Finish();
 

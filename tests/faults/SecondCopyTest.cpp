@@ -19,6 +19,7 @@
 #include <QLockFile>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <poll.h>
 #include <sqlite3.h>
 #include <sstream>
@@ -267,16 +268,19 @@ TEST_F(SecondCopyTest, ASecondStartHandsOverToTheRunningCopyAndAKilledCopyHoldsN
 }
 
 TEST_F(SecondCopyTest, ASecondStartThatGetsNoAnswerSaysSoAndLeavesTheLibraryAlone) {
-    // A copy that has the library but does not answer (its event loop busy, say).
-    QDir().mkpath(sandbox.AppFolder());
-    QLockFile held(sandbox.AppFolder() + QStringLiteral("/.lock"));
-    ASSERT_TRUE(held.tryLock());
+    // A copy that has the library but does not answer: stopped, as a busy event loop would be.
+    auto holder = Holder(sandbox.DataHome(), QStringLiteral("stopped"));
+    ASSERT_TRUE(WaitForLine(*holder, "ready")) << holder->Output();
+    ::kill(holder->Pid(), SIGSTOP);
+    const QStringList files = StoredData::Files(sandbox.AppFolder());
     const int timeout = std::exchange(RunningCopy::AnswerTimeoutMs, 300);
     app = std::make_unique<App>(gArgc, gArgv);
     desktop = &ScriptedDesktop::InstallNew();
     app->Event_Open();
     app->Event_Close();
-    RunningCopy::AnswerTimeoutMs = timeout;
+    ::kill(holder->Pid(), SIGCONT);
+    holder->Kill();
+    holder->Finish();
 
     EXPECT_EQ(desktop->messages,
               QStringList({QStringLiteral("Kestrine is already open with the photos in \"%1\". Switch to it, or quit "
@@ -285,8 +289,17 @@ TEST_F(SecondCopyTest, ASecondStartThatGetsNoAnswerSaysSoAndLeavesTheLibraryAlon
     EXPECT_TRUE(app->QuitRequested());
     EXPECT_EQ(app->QuitCode(), 0);
     EXPECT_FALSE(app->MainWindow);
-    EXPECT_EQ(StoredData::Files(sandbox.AppFolder()), QStringList({QStringLiteral(".lock")}));
+    EXPECT_EQ(StoredData::Files(sandbox.AppFolder()), files);
     EXPECT_FALSE(QFileInfo::exists(sandbox.ConfigHome() + QStringLiteral("/Kestrine")));
+    app.reset();
+
+    // A lock file that names no process (a power cut right after it was made) holds nothing.
+    QFile::remove(sandbox.AppFolder() + QStringLiteral("/.lock"));
+    QFile(sandbox.AppFolder() + QStringLiteral("/.lock")).open(QIODevice::WriteOnly);
+    Start();
+    RunningCopy::AnswerTimeoutMs = timeout;
+    EXPECT_TRUE(desktop->messages.isEmpty()) << desktop->messages.join('\n').toStdString();
+    EXPECT_FALSE(app->QuitRequested());
 }
 
 } // namespace
