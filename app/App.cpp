@@ -28,8 +28,7 @@ App* gInstance = nullptr;
 // Settles what an interrupted save or delete left in the data folder; pictures that belong to no
 // photo of the library are kept aside, and the user is told where.
 void RecoverPhotoFiles(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
-    const PhotoFiles::Recovery recovery = PhotoFiles::Recover(db, folder, newLibrary);
-    TellMovedAside(recovery.movedAside, recovery.recoveredFolder);
+    TellMovedAside(PhotoFiles::Recover(db, folder, newLibrary));
 }
 
 QString DataFolder() {
@@ -39,9 +38,9 @@ QString DataFolder() {
 }
 } // namespace
 
-void TellMovedAside(int count, const QString& recoveredFolder) {
+void TellMovedAside(int count) {
     if (count <= 0) return;
-    const QString where = QDir::toNativeSeparators(recoveredFolder);
+    const QString where = QDir::toNativeSeparators(PhotoFiles::RecoveredFolder(DataStore::Current().AppFolder));
     Desktop::Current().MsgBox(
         count == 1 ? QStringLiteral("Kestrine found a picture in its data folder that belongs to no photo in its list. "
                                     "It is kept in \"%1\".")
@@ -279,11 +278,6 @@ void App::BringToFront() {
 }
 
 void App::LoadPreferences() {
-    // A crash while the preferences were written leaves the new text beside the file.
-    Guard([] {
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-        if (!folder.isEmpty()) FolderItemExtensions::RemoveLeftovers(QDir(folder).filePath(QStringLiteral("Kestrine")));
-    });
     try {
         Prefs::LoadPrefs(QStringLiteral("Kestrine"));
     } catch (const std::exception& e) {
@@ -293,6 +287,8 @@ void App::LoadPreferences() {
             QStringLiteral("The preferences could not be read (%1). Kestrine starts with its default settings.")
                 .arg(QString::fromUtf8(e.what())));
     }
+    // A crash while the preferences were written leaves the new text beside the file.
+    if (const QString file = Prefs::PrefFile(); !file.isEmpty()) FolderItemExtensions::RemoveLeftovers(file);
 }
 
 void App::SavePreferences() {

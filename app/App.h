@@ -62,8 +62,9 @@ private:
     std::unique_ptr<RunningCopy> mCopy;
 };
 
-// Tells the user that `count` pictures that belong to no photo are now in `recoveredFolder`.
-void TellMovedAside(int count, const QString& recoveredFolder);
+// Tells the user that `count` pictures that belong to no photo are now in the data folder's
+// Recovered folder.
+void TellMovedAside(int count);
 
 // The menu bar's Quit item; raises NilObjectException when there is no menu bar or no such item.
 QAction* FileQuit();

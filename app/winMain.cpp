@@ -9,7 +9,6 @@
 #include "MenuBar1.h"
 #include "MenuDispatcher.h"
 #include "NilObjectException.h"
-#include "PhotoFiles.h"
 #include "PhotoListDelegate.h"
 #include "PhotoPrinting.h"
 #include "Prefs.h"
@@ -22,7 +21,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QListView>
@@ -299,9 +297,7 @@ void winMain::StoreRecord(const PhotoListModel::Record& record) {
         failure = QString::fromUtf8(e.what());
     }
     mSaving = false;
-    DataStore& store = DataStore::Current();
-    if (const int moved = std::exchange(store.MovedAside, 0))
-        TellMovedAside(moved, QDir(store.AppFolder).filePath(QLatin1String(PhotoFiles::kRecoveredFolder)));
+    TellMovedAside(std::exchange(DataStore::Current().MovedAside, 0));
     if (!failure.isEmpty())
         Desktop::Current().MsgBox(QStringLiteral("The photo \"%1\" could not be saved: %2\n\nIt stays in the list; "
                                                  "edit it and save again to retry.")

@@ -11,8 +11,8 @@ namespace FolderItemExtensions {
 QByteArray text(const QString& path);
 // Replaces the file's whole content with `bytes`, unchanged, atomically: written beside it and
 // renamed over it once complete on disk, so a failure leaves the earlier file as it was and no
-// part of the new one; the rename is synced too, so once this returns the file survives a power cut. An existing file keeps its permissions; through a symbolic link the file
-// it names is replaced. Raises NilObjectException whose what() is the system's own text for the
+// part of the new one; the folder is synced after the rename. An existing file keeps its
+// permissions; through a symbolic link the file it names is replaced. Raises NilObjectException whose what() is the system's own text for the
 // failure (such as "No space left on device").
 void SetText(const QString& path, const QByteArray& bytes);
 // Makes the new file `path` (none may be there) holding `bytes`, complete on disk. On failure

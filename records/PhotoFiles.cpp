@@ -11,7 +11,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <cerrno>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace PhotoFiles {
@@ -120,9 +119,13 @@ bool Replace(const QString& from, const QString& to) {
     return true;
 }
 
+QString RecoveredFolder(const QString& folder) {
+    return QDir(folder).filePath(QStringLiteral("Recovered"));
+}
+
 QString MoveAside(const QString& folder, const QString& name) {
     const QDir dir(folder);
-    const QString recovered = dir.filePath(QLatin1String(kRecoveredFolder));
+    const QString recovered = RecoveredFolder(folder);
     if (!QFileInfo(recovered).isDir() && !QDir().mkpath(recovered)) return {};
     QString target = QDir(recovered).filePath(name);
     for (int n = 2; Exists(target); ++n) target = QDir(recovered).filePath(QStringLiteral("%1 (%2)").arg(name).arg(n));
@@ -142,13 +145,13 @@ bool Settle(SqlFileDatabase& db, const QString& folder, int rowID, const QString
     return says == RowSays::Owns;
 }
 
-Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
-    Recovery result;
-    if (!db.SQLExecute(QStringLiteral("BEGIN IMMEDIATE"))) return result;
+int Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
+    int movedAside = 0;
+    if (!db.SQLExecute(QStringLiteral("BEGIN IMMEDIATE"))) return movedAside;
     const QDir dir(folder);
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
     auto keepAside = [&](const QString& name) {
-        if (!MoveAside(folder, name).isEmpty()) ++result.movedAside;
+        if (!MoveAside(folder, name).isEmpty()) ++movedAside;
     };
 
     if (newLibrary) {
@@ -190,8 +193,7 @@ Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
     }
     FolderItemExtensions::SyncFolder(folder);
     db.SQLExecute(QStringLiteral("ROLLBACK"));
-    if (result.movedAside > 0) result.recoveredFolder = dir.filePath(QLatin1String(kRecoveredFolder));
-    return result;
+    return movedAside;
 }
 
 } // namespace PhotoFiles

@@ -14,7 +14,8 @@ class SqlFileDatabase;
 // "<row id>.deleted", which goes back when the delete did not commit.
 namespace PhotoFiles {
 
-inline constexpr char kRecoveredFolder[] = "Recovered";
+// Where pictures that belong to no photo of the library in `folder` are kept.
+QString RecoveredFolder(const QString& folder);
 
 // A fresh tag of six letters and digits.
 QString NewTag();
@@ -35,20 +36,14 @@ bool Replace(const QString& from, const QString& to);
 // Its new path, or empty when it could not be moved.
 QString MoveAside(const QString& folder, const QString& name);
 
-// Where the recovery left things.
-struct Recovery {
-    int movedAside = 0;  // source pictures that no row owns, now in the Recovered folder
-    QString recoveredFolder;
-};
-
 // Settles what an interrupted save or delete left in the data folder, as its committed rows say:
 // a pending file the row carries the tag of goes into place, other pending files go, a deleted
 // file whose row is still there comes back, and a picture file that no row owns is moved into
 // the Recovered folder. In a library made at this start (`newLibrary`) nothing is deleted: every
 // pending, deleted and picture file goes into the Recovered folder. Runs under the database's
 // write lock; does nothing when another process holds it (that one is saving, the next start
-// settles it).
-Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary);
+// settles it). How many pictures it moved into the Recovered folder.
+int Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary);
 
 // After a save's commit, or its refusal: true when the row on disk carries `tag`, that is, when
 // the save is stored. The pending file of row `rowID` goes into place only under the write lock

@@ -11,10 +11,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <charconv>
-#include <exception>
 #include <limits>
 #include <optional>
-#include <string>
 #include <unistd.h>
 
 namespace Prefs {
