@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -58,6 +59,25 @@ int Create(const QByteArray& path, const QByteArray& bytes) {
     throw NilObjectException(QString::fromLocal8Bit(std::strerror(code)).toUtf8().constData());
 }
 
+// Follows every link in `path` to the file they end at, which need not exist yet: the write makes
+// it. Renaming over a link would turn it into a plain file, cutting off the one it named. The
+// result is never cleaned as text: after a link to a folder, "x/.." is not where "x" is.
+// 0, or the errno of the failure (ELOOP for a chain that never ends).
+int RealFile(const QByteArray& path, QByteArray& real) {
+    real = path;
+    struct stat st {};
+    for (int hops = 0; ::lstat(real.constData(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
+        if (hops == 40) return ELOOP; // the kernel's own limit
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(real.constData(), target, sizeof target);
+        if (n < 0) return errno;
+        const QByteArray next(target, n);
+        const qsizetype slash = real.lastIndexOf('/');
+        real = next.startsWith('/') || slash < 0 ? next : real.left(slash + 1) + next;
+    }
+    return 0;
+}
+
 } // namespace
 
 void CreateNewFile(const QString& path, const QByteArray& bytes) {
@@ -67,10 +87,8 @@ void CreateNewFile(const QString& path, const QByteArray& bytes) {
 
 void SetText(const QString& path, const QByteArray& bytes) {
     if (path.isEmpty()) Refused(ENOENT);
-    QString target = path;
-    const QFileInfo info(path);
-    if (info.isSymLink() && !info.symLinkTarget().isEmpty()) target = info.symLinkTarget();
-    const QByteArray name = QFile::encodeName(target);
+    QByteArray name;
+    if (const int code = RealFile(QFile::encodeName(path), name)) Refused(code);
 
     QByteArray temp;
     int code = EEXIST;
@@ -80,7 +98,7 @@ void SetText(const QString& path, const QByteArray& bytes) {
     }
     if (code) Refused(code);
     struct stat st {};
-    if (info.exists() && ::stat(name.constData(), &st) == 0) ::chmod(temp.constData(), st.st_mode & 07777);
+    if (::stat(name.constData(), &st) == 0) ::chmod(temp.constData(), st.st_mode & 07777);
     if (::rename(temp.constData(), name.constData()) != 0) {
         code = errno;
         ::unlink(temp.constData());
@@ -100,7 +118,9 @@ bool SyncFolder(const QString& folder) {
 }
 
 void RemoveLeftovers(const QString& path) {
-    const QFileInfo file(path);
+    QByteArray real;
+    if (RealFile(QFile::encodeName(path), real) != 0) return; // SetText could not have written there either
+    const QFileInfo file(QFile::decodeName(real));
     const QString prefix = QRegularExpression::escape(file.fileName());
     const QRegularExpression leftover(QStringLiteral("^") + prefix + QStringLiteral("\\.[0-9a-z]{1,7}\\.tmp$"));
     const QDateTime recent = QDateTime::currentDateTime().addSecs(-60);

@@ -12,8 +12,10 @@ QByteArray text(const QString& path);
 // Replaces the file's whole content with `bytes`, unchanged, atomically: written beside it and
 // renamed over it once complete on disk, so a failure leaves the earlier file as it was and no
 // part of the new one; the folder is synced after the rename. An existing file keeps its
-// permissions; through a symbolic link the file it names is replaced. Raises NilObjectException whose what() is the system's own text for the
-// failure (such as "No space left on device").
+// permissions. Through symbolic links, however many in a row, the file at the end of the chain is
+// written (made when missing) and the links stay. Raises NilObjectException whose what() is the
+// system's own text for the failure (such as "No space left on device", or "Too many levels of
+// symbolic links" for a chain that loops).
 void SetText(const QString& path, const QByteArray& bytes);
 // Makes the new file `path` (none may be there) holding `bytes`, complete on disk. On failure
 // nothing is left at `path`, and NilObjectException gives the system's text as SetText does.
@@ -22,7 +24,8 @@ void CreateNewFile(const QString& path, const QByteArray& bytes);
 // refused, with errno set.
 bool SyncFolder(const QString& folder);
 // Removes what SetText left of `path` when a crash cut it short (its "<name>.<random>.tmp"
-// files), leaving any made in the last minute: another process may be writing it right now.
+// files, beside the file its links end at, where SetText writes them), leaving any made in the
+// last minute: another process may be writing it right now.
 void RemoveLeftovers(const QString& path);
 
 // The folder item (a QFileInfo in a variant) that an absolute path names, or nil when the path

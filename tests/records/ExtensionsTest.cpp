@@ -3,6 +3,7 @@
 #include "QtPrinters.h"
 #include "WindowExtensions.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -89,6 +90,32 @@ TEST(ExtensionsTest, FolderItemTextIsTheWholeFileBytesUnchanged) {
     const QString nowhere = QDir(dir.path()).filePath(QStringLiteral("no/such/f"));
     EXPECT_THROW(FolderItemExtensions::SetText(nowhere, "x"), NilObjectException);
     EXPECT_FALSE(QFileInfo::exists(nowhere));
+}
+
+// As dotfile managers link: to a link, to a file not made yet, from a folder reached by a link.
+TEST(ExtensionsTest, WholeFileWritesAndTheirSweepGoThroughEveryLinkToTheRealFile) {
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    ASSERT_TRUE(root.mkpath("dots") && root.mkpath("cfg") && root.mkpath("home"));
+    ASSERT_TRUE(QFile::link("../cfg", root.filePath("home/.config")) &&
+                QFile::link("mid", root.filePath("cfg/K")) &&
+                QFile::link("../dots/K", root.filePath("cfg/mid")));
+    const QString path = root.filePath("home/.config/K"), real = root.filePath("dots/K");
+    FolderItemExtensions::SetText(path, "new");
+    EXPECT_EQ(FolderItemExtensions::text(real), QByteArray("new"));
+    EXPECT_TRUE(QFileInfo(root.filePath("cfg/K")).isSymLink() &&
+                QFileInfo(root.filePath("cfg/mid")).isSymLink());
+
+    QFile left(real + ".k2x9.tmp");
+    ASSERT_TRUE(left.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(
+        left.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    left.close();
+    FolderItemExtensions::RemoveLeftovers(path);
+    EXPECT_EQ(QDir(root.filePath("dots")).entryList(QDir::Files), QStringList{"K"});
+
+    ASSERT_TRUE(QFile::link("loop", root.filePath("cfg/loop")));
+    EXPECT_THROW(FolderItemExtensions::SetText(root.filePath("cfg/loop"), "x"), NilObjectException);
 }
 
 TEST(ExtensionsTest, GetFolderItemNeedsAnAbsolutePathInAnExistingFolder) {
