@@ -137,11 +137,19 @@ bool WriteSheetFile(const PassportPhotoInfo& record, const QString& path, QStrin
 }
 
 void SavePicture(const PassportPhotoInfo* record, QWidget* parent) {
-    // Any failure other than writing the file ends the export without a word.
     Guard([&] {
         const PassportPhotoInfo& photo = Must(record);
         const QString path = Desktop::Current().SaveFile(parent, FileTypes1::JPEG().Filter(), DefaultFileName(photo));
         if (path.isEmpty()) return;
+        // The user closed the dialog believing the sheet saved; a photo that cannot give its
+        // picture must say so rather than end the export silently.
+        if (GuardValue(QImage(), [&] { return photo.mPicPassPort(); }).isNull()) {
+            Desktop::Current().MsgBox(QStringLiteral("The photo \"") + photo.mName +
+                                      QStringLiteral("\" could not be saved as a picture: its passport picture is "
+                                                     "missing or damaged. ") +
+                                      PhotoPrinting::MendAdvice(1));
+            return;
+        }
         QString error;
         if (!WriteSheetFile(photo, path, &error))
             Desktop::Current().MsgBox(QStringLiteral("The picture could not be saved as \"") +

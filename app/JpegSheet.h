@@ -56,7 +56,8 @@ QString DefaultFileName(const PassportPhotoInfo& record);
 bool WriteSheetFile(const PassportPhotoInfo& record, const QString& path, QString* error = nullptr);
 
 // Asks where to save and saves the sheet for `record` (the selected photo; null when none is).
-// Tells the user when the file could not be written; every other failure ends it silently.
+// Tells the user, and writes nothing, when the photo has no passport picture or the file could
+// not be written; cancelling, no selection and a failed drawing end it silently.
 void SavePicture(const PassportPhotoInfo* record, QWidget* parent = nullptr);
 
 } // namespace JpegSheet

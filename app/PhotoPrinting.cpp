@@ -60,10 +60,16 @@ QString LeftOutMessage(const QStringList& names, bool othersPrinted) {
                        : QStringLiteral("These photos could not be printed: ") + quoted.join(QStringLiteral(", ")) +
                              QStringLiteral(". Their passport pictures are missing or damaged.");
     if (othersPrinted) text += QStringLiteral(" The other photos were printed.");
-    return text;
+    return text + QLatin1Char(' ') + MendAdvice(names.size());
 }
 
 } // namespace
+
+QString MendAdvice(qsizetype photos) {
+    // The editor renders the passport picture afresh from the photo's own picture on Save.
+    return photos == 1 ? QStringLiteral("To mend it, open the photo with Edit and save it again.")
+                       : QStringLiteral("To mend them, open each photo with Edit and save it again.");
+}
 
 QSize AcceptedResolution(QSize dpi) {
     if (dpi.width() < kPictureResolution || dpi.height() < kPictureResolution)

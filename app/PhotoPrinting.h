@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QSize>
+#include <QString>
 #include <array>
 #include <functional>
 #include <memory>
@@ -63,6 +64,9 @@ std::unique_ptr<QPrinter> NewPrinterSettings();
 // Shows the page setup dialog on `printerSettings` (made, and restored from "printersettings",
 // when null) and stores the result under "printersettings", whether the user chose OK or Cancel.
 void PageSetup(std::unique_ptr<QPrinter>& printerSettings);
+
+// What mends photos whose passport picture is missing or damaged, as a sentence to the user.
+QString MendAdvice(qsizetype photos);
 
 // The selected photos, in list row order.
 using SelectedRecords = std::function<std::vector<PassportPhotoInfo*>()>;

@@ -174,14 +174,39 @@ TEST_F(JpegSheetTest, SavePictureProposesTheNameAndWritesTheChosenFile) {
     JpegSheet::SavePicture(photo.get());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
 
-    // No selected photo, or a photo without a passport picture: ends without a word.
+    // No selected photo: no dialog, no word.
     JpegSheet::SavePicture(nullptr);
     EXPECT_EQ(desktop->saveDefaults.size(), 2);
-    PassportPhotoInfo empty;
-    desktop->saveAnswers = {Path("empty.jpg")};
-    JpegSheet::SavePicture(&empty);
-    EXPECT_FALSE(QFileInfo::exists(Path("empty.jpg")));
     EXPECT_TRUE(desktop->messages.isEmpty());
+}
+
+TEST_F(JpegSheetTest, APhotoWithoutItsPassportPictureIsNamedAndLeavesNoFile) {
+    PassportPhotoInfo nil;
+    nil.mName = QStringLiteral("Nil");
+    // A row that is not in the database: reading its picture raises.
+    PassportPhotoInfo gone;
+    gone.mName = QStringLiteral("Gone");
+    gone.mRowID = 4242;
+    const QString kept = Path("kept.jpg");
+    {
+        QFile f(kept);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("the user's earlier sheet");
+    }
+
+    JpegSheet::SavePicture(&nil); // cancelled: not a word
+    EXPECT_EQ(desktop->saveDefaults, QStringList({QStringLiteral("Nil Passport Photo.jpg")}));
+    EXPECT_TRUE(desktop->messages.isEmpty());
+
+    desktop->saveAnswers = {Path("nil.jpg"), kept};
+    JpegSheet::SavePicture(&nil);
+    JpegSheet::SavePicture(&gone);
+    const QString why = QStringLiteral("\" could not be saved as a picture: its passport picture is missing or "
+                                       "damaged. To mend it, open the photo with Edit and save it again.");
+    EXPECT_EQ(desktop->messages, QStringList({QStringLiteral("The photo \"Nil") + why,
+                                              QStringLiteral("The photo \"Gone") + why}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({QStringLiteral("kept.jpg")}));
+    EXPECT_EQ(ReadAll(kept), QByteArray("the user's earlier sheet"));
 }
 
 TEST_F(JpegSheetTest, AFailedExportKeepsTheExistingFileAndSaysWhy) {

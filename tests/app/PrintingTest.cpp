@@ -381,7 +381,8 @@ TEST_F(PrintingTest, PagesFollowTheGivenRowOrderOnePagePerPhoto) {
     EXPECT_NEAR(darkest(kept[1]), 160, 4);
     EXPECT_EQ(desktop->messages, QStringList({QStringLiteral("The photo \"Nil\" could not be printed: its passport "
                                                              "picture is missing or damaged. The other photos were "
-                                                             "printed.")}));
+                                                             "printed. To mend it, open the photo with Edit and save "
+                                                             "it again.")}));
 }
 
 TEST_F(PrintingTest, PhotosWithoutAPictureAreNamedAndWithNoneLeftNoJobStarts) {
@@ -402,14 +403,17 @@ TEST_F(PrintingTest, PhotosWithoutAPictureAreNamedAndWithNoneLeftNoJobStarts) {
     EXPECT_TRUE(QFileInfo::exists(pdf));
     EXPECT_EQ(desktop->messages,
               QStringList({QStringLiteral("These photos could not be printed: \"Nil\", \"Gone\". Their passport "
-                                          "pictures are missing or damaged. The other photos were printed.")}));
+                                          "pictures are missing or damaged. The other photos were printed. To mend "
+                                          "them, open each photo with Edit and save it again.")}));
 
     QFile::remove(pdf);
     desktop->messages.clear();
     PrintPicture(settings, [&] { return std::vector<PassportPhotoInfo*>{gone.get(), nullptr}; });
     EXPECT_FALSE(QFileInfo::exists(pdf));
     EXPECT_EQ(desktop->messages, QStringList({QStringLiteral("These photos could not be printed: \"Gone\", \"\". "
-                                                             "Their passport pictures are missing or damaged.")}));
+                                                             "Their passport pictures are missing or damaged. To "
+                                                             "mend them, open each photo with Edit and save it "
+                                                             "again.")}));
 }
 
 // A print queue that stays in the process: it keeps the page setup as given, offers a 2400 x
@@ -486,7 +490,8 @@ TEST_F(PrintingTest, APrintQueueThatFailsIsReportedAndOneThatWorksGetsAPagePerPh
     const QString refused = failed + QStringLiteral("the printer could not be started; check it and try again.");
     const QString error = failed + QStringLiteral("the print system reported an error.");
     const QString nilLeftOut =
-        QStringLiteral("The photo \"Nil\" could not be printed: its passport picture is missing or damaged.");
+        QStringLiteral("The photo \"Nil\" could not be printed: its passport picture is missing or damaged. To "
+                       "mend it, open the photo with Edit and save it again.");
     struct Case {
         const char* name;
         bool begins, ends;
