@@ -495,13 +495,19 @@ void EditWindow::Import(const QImage& pic) {
     EnableCanvas->setEnabled(true);
 }
 
+void EditWindow::ImportWithWarnings(const Pictures::OpenedPicture& opened) {
+    Import(opened.picture);
+    // Told after the import, which stands: the user may still keep and print the picture.
+    if (opened.status == Pictures::OpenStatus::Damaged) Desktop::Current().MsgBox(kDamagedWarning);
+    if (ScaleCanvas->ScaleMin < 1.0) Desktop::Current().MsgBox(kTooSmall);
+}
+
 void EditWindow::butSelectPhoto_Action() {
     const QString f = Desktop::Current().OpenFile(this, FileTypes1::JPEG().Filter());
     if (f.isEmpty()) return;
     const Pictures::OpenedPicture p = Pictures::OpenPicture(f);
     if (!Importable(p, NoPictureAnswer::Message)) return;
-    Import(p.picture);
-    if (p.status == Pictures::OpenStatus::Damaged) Desktop::Current().MsgBox(kDamagedWarning);
+    ImportWithWarnings(p);
     if (efPhotoName->text() == defaultPhotoName) efPhotoName->setText(NameBeforeFirstDot(QFileInfo(f).fileName()));
 }
 
@@ -525,9 +531,7 @@ bool EditWindow::ScaleCanvas_DropObject(const QMimeData* obj) {
         }
     }
     if (!Importable(p, NoPictureAnswer::Beep)) return false;
-    Import(p.picture);
-    if (p.status == Pictures::OpenStatus::Damaged) Desktop::Current().MsgBox(kDamagedWarning);
-    if (ScaleCanvas->ScaleMin < 1.0) Desktop::Current().MsgBox(kTooSmall);
+    ImportWithWarnings(p);
     if (efPhotoName->text() == defaultPhotoName && !name.isEmpty()) efPhotoName->setText(NameBeforeFirstDot(name));
     return true;
 }

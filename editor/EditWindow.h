@@ -18,6 +18,9 @@ class QMimeData;
 class QPushButton;
 class QSlider;
 class QTimer;
+namespace Pictures {
+struct OpenedPicture;
+}
 
 // The modal editor: imports a picture, lets the user fit it into a passport format's capture
 // area and, on Save, fills the record it was given with the source picture, the passport
@@ -118,6 +121,8 @@ private:
     void CreateControls();
     void ConnectHandlers();
     void Import(const QImage& pic);
+    // Import, then the warnings both import paths give: a damaged or a too small picture.
+    void ImportWithWarnings(const Pictures::OpenedPicture& opened);
     void ShowRecordFormat();
     void UpdateNow();
     void CloseWindow();

@@ -333,8 +333,10 @@ TEST_F(EditWindowTest, ImportThroughTheDialogNamesThePhotoOnlyWhileTheFieldHolds
         EXPECT_FALSE(Get<QPushButton>(w, "butOK")->isEnabled());
         EXPECT_EQ(desk->openFilters.value(0), FileTypes1::JPEG().Filter());
 
-        Import(w, small); // too small, but the dialog path does not warn
-        EXPECT_EQ(desk->messages.size(), 1);
+        // Too small: warned about as a drop is, and imported all the same.
+        Import(w, small);
+        EXPECT_EQ(desk->messages, QStringList({QStringLiteral("Not a valid picture file."), kTooSmall}));
+        EXPECT_EQ(Canvas(w)->getPic().size(), QSize(150, 100));
         EXPECT_LT(Canvas(w)->ScaleMin, 1.0);
         EXPECT_EQ(info.mName, QStringLiteral("small"));
         EXPECT_TRUE(Get<QPushButton>(w, "butOK")->isEnabled());
@@ -346,10 +348,12 @@ TEST_F(EditWindowTest, ImportThroughTheDialogNamesThePhotoOnlyWhileTheFieldHolds
         Import(w, holiday);
         EXPECT_EQ(info.mName, QStringLiteral("Holiday"));
         EXPECT_EQ(Canvas(w)->getPic().size(), QSize(1000, 800));
+        EXPECT_EQ(desk->messages.size(), 2); // big enough: no warning
 
         Get<QLineEdit>(w, "efPhotoName")->setText(QStringLiteral("Jane Doe"));
         Import(w, small);
         EXPECT_EQ(info.mName, QStringLiteral("Jane Doe"));
+        EXPECT_EQ(desk->messages.size(), 3);
     });
 }
 
