@@ -53,7 +53,8 @@ void Initialize() {
     Types& t = Module();
     if (t.initialized) return;
     t.pPictureTypes = {QStringLiteral("PictureTypes"), QStringLiteral(".jpg, .bmp, .png, .pict"), {}, {}};
-    t.pJPEG = {QStringLiteral("JPEG"), QStringLiteral(".jpg"), {}, {}};
+    // Web downloads and many exports end in ".jpeg", some older tools write ".jpe".
+    t.pJPEG = {QStringLiteral("JPEG"), QStringLiteral(".jpg, .jpeg, .jpe"), {}, {}};
     t.pBMP = {QStringLiteral("BMP"), QStringLiteral(".bmp"), {}, {}};
     t.pPICT = {QStringLiteral("PICT"), QStringLiteral(".pct"), {}, {}};
     t.pAny = {QStringLiteral("Any"), QStringLiteral(".*"), QStringLiteral("????"), {}};

@@ -20,7 +20,8 @@ namespace FileTypes1 {
 // Builds the five file types; start-up calls it once, later calls change nothing.
 void Initialize();
 
-// The JPEG type (".jpg"), the editor's open-dialog filter. Builds the types when start-up has not.
+// The JPEG type (".jpg, .jpeg, .jpe"), the filter of the editor's open dialog and of the sheet's
+// save dialog. Builds the types when start-up has not.
 const FileType& JPEG();
 
 } // namespace FileTypes1

@@ -174,11 +174,11 @@ TEST(ResourcesTest, UKHeadGuideFollowsTheUKRules) {
     EXPECT_LT(Grey(mask, 150, 250), 0xC0);
 }
 
-TEST(FileTypes1Test, JpegTypeOffersJpgFilesInAnyLetterCase) {
+TEST(FileTypes1Test, JpegTypeOffersJpgJpegAndJpeFilesInAnyLetterCase) {
     FileTypes1::Initialize();
     const FileType& jpeg = FileTypes1::JPEG();
     EXPECT_EQ(jpeg.Name, QStringLiteral("JPEG"));
-    EXPECT_EQ(jpeg.Extensions, QStringLiteral(".jpg"));
+    EXPECT_EQ(jpeg.Extensions, QStringLiteral(".jpg, .jpeg, .jpe"));
     EXPECT_TRUE(jpeg.MacType.isEmpty());
     EXPECT_TRUE(jpeg.MacCreator.isEmpty());
     EXPECT_EQ(&FileTypes1::JPEG(), &jpeg);
@@ -190,12 +190,14 @@ TEST(FileTypes1Test, JpegTypeOffersJpgFilesInAnyLetterCase) {
     ASSERT_TRUE(m.hasMatch()) << filter.toStdString();
     const QStringList patterns = m.captured(1).split(QLatin1Char(' '));
     QTemporaryDir dir;
-    for (const char* name : {"IMG_0001.JPG", "holiday.jpg", "Scan.Jpg", "photo.png", "notes.jpg.txt"}) {
+    for (const char* name : {"IMG_0001.JPG", "holiday.jpg", "Scan.Jpg", "photo.png", "notes.jpg.txt", "download.jpeg",
+                             "EXPORT.JPEG", "old.jpe", "OLD2.JPE", "notes.jpeg.txt", "shot.jp", "pic.jpegs"}) {
         QFile f(dir.filePath(QString::fromLatin1(name)));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     QStringList found = QDir(dir.path()).entryList(patterns, QDir::Files | QDir::CaseSensitive, QDir::Name);
-    EXPECT_EQ(found, QStringList({"IMG_0001.JPG", "Scan.Jpg", "holiday.jpg"}));
+    EXPECT_EQ(found, QStringList({"EXPORT.JPEG", "IMG_0001.JPG", "OLD2.JPE", "Scan.Jpg", "download.jpeg", "holiday.jpg",
+                                  "old.jpe"}));
 }
 
 } // namespace
