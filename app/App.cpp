@@ -136,8 +136,8 @@ void App::Event_Close() {
     // A start that handed over to the running copy leaves everything as that copy has it.
     if (mClosed || mHandedOver) return;
     mClosed = true;
-    // A start from now on waits for the lock instead of for an answer that cannot come.
-    if (mCopy) mCopy->StopListening();
+    // The library stays this copy's until the process ends: a start meanwhile gets no answer,
+    // and takes the library once the connection closes with this process.
     SavePreferences();
     if (RecordsWasDeleted() && db()) db()->SQLExecute(QStringLiteral("Vacuum"));
 }
@@ -252,10 +252,8 @@ bool App::TakeLibrary() {
         return true;
     case RunningCopy::Claim::HandedOver:
         break;
-    case RunningCopy::Claim::NoAnswer:
-        Desktop::Current().MsgBox(QStringLiteral("Kestrine is already open with the photos in \"%1\". "
-                                                 "Switch to it, or quit it before starting Kestrine again.")
-                                      .arg(QDir::toNativeSeparators(folder)));
+    case RunningCopy::Claim::Refused:
+        Desktop::Current().MsgBox(copy->Why());
         break;
     }
     mHandedOver = true;

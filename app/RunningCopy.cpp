@@ -2,24 +2,33 @@
 
 #include "Guard.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QSysInfo>
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
 // A socket in the abstract namespace is open to every user: only one's own copies count.
-bool SameUser(qintptr fd) {
+bool SameUser(qintptr fd, qint64* pid) {
     ucred peer{};
     socklen_t size = sizeof peer;
-    return fd >= 0 && ::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
-           peer.uid == ::getuid();
+    if (fd < 0 || ::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return false;
+    if (pid) *pid = peer.pid;
+    return peer.uid == ::getuid();
 }
 
 QString SocketName(const QString& folder) {
@@ -31,19 +40,97 @@ QString SocketName(const QString& folder) {
         .arg(static_cast<qulonglong>(st.st_ino), 0, 16);
 }
 
+QString Reason(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+bool SameFile(int fd, const QByteArray& path) {
+    struct stat open {}, there {};
+    return ::fstat(fd, &open) == 0 && ::lstat(path.constData(), &there) == 0 && open.st_dev == there.st_dev &&
+           open.st_ino == there.st_ino;
+}
+
+// The lines QLockFile writes too, so either can read the other's.
+QByteArray LockText() {
+    return QByteArray::number(QCoreApplication::applicationPid()) + "\nKestrine\n" +
+           QSysInfo::machineHostName().toUtf8() + '\n';
+}
+
+// 0 with the new lock file, held, in `fd`; or the errno of the failure, leaving nothing.
+int MakeLockFile(const QByteArray& path, int& fd) {
+    fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return errno;
+    // Held before it says whose it is, so that no start takes it for a leftover.
+    int code = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+    const QByteArray text = LockText();
+    for (qsizetype done = 0; code == 0 && done < text.size();) {
+        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) code = n < 0 ? errno : ENOSPC;
+        else done += n;
+    }
+    if (code) {
+        ::unlink(path.constData());
+        ::close(fd);
+        fd = -1;
+    }
+    return code;
+}
+
+enum class Leftover { Gone, Held, Unjudged, Stays };
+
+// Removes the lock file at `path` when no process holds it, whatever it says of its maker (a
+// copy that was killed, a machine that is no more). `code` says why it was held, not judged or
+// not removed.
+Leftover RemoveIfUnheld(const QByteArray& path, int& code) {
+    // Write access first: over NFS an exclusive flock needs it.
+    int fd = ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && (errno == EACCES || errno == EROFS))
+        fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return Leftover::Gone;
+        code = errno;
+        return Leftover::Unjudged;
+    }
+    Leftover result = Leftover::Gone;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        code = errno;
+        result = code == EWOULDBLOCK ? Leftover::Held : Leftover::Unjudged;
+    } else if (SameFile(fd, path) && ::unlink(path.constData()) != 0) {
+        // A file that changed meanwhile is another start's: it is looked at again.
+        code = errno;
+        result = Leftover::Stays;
+    }
+    ::close(fd);
+    return result;
+}
+
+// Who the lock file says holds it: "process <pid> on "<host>"", or empty.
+QString Holder(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QList<QByteArray> lines = file.read(4096).split('\n');
+    bool isPid = false;
+    const qint64 pid = lines.value(0).toLongLong(&isPid);
+    if (!isPid || pid <= 0 || lines.size() < 3 || lines[2].isEmpty()) return {};
+    return QStringLiteral("process %1 on \"%2\"").arg(pid).arg(QString::fromUtf8(lines[2]));
+}
+
+void Pause() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
 } // namespace
 
 int RunningCopy::AnswerTimeoutMs = 5000;
 
 RunningCopy::RunningCopy(const QString& folder, std::function<void()> bringToFront)
-    : mName(SocketName(folder)), mLock(QDir(folder).filePath(QStringLiteral(".lock"))),
-      mBringToFront(std::move(bringToFront)) {
-    // Held for the whole run: only a lock whose process is gone counts as stale.
-    mLock.setStaleLockTime(0);
-}
+    : mFolder(folder), mName(SocketName(folder)), mLockPath(QDir(folder).filePath(QStringLiteral(".lock"))),
+      mBringToFront(std::move(bringToFront)) {}
 
 RunningCopy::~RunningCopy() {
-    // The name goes before the lock, so the next copy to take the lock can listen under it.
+    // The lock before the name: a start that gets the name finds the lock free.
+    ReleaseLockFile();
     StopListening();
 }
 
@@ -53,70 +140,138 @@ void RunningCopy::StopListening() {
 }
 
 RunningCopy::Claim RunningCopy::Take() {
+    // A folder that cannot even be looked at holds no library to share: the database says why.
+    if (mName.isEmpty()) return Claim::Own;
     const QDeadlineTimer deadline(std::max(AnswerTimeoutMs, 0));
-    for (bool mayRemove = true;;) {
-        if (mLock.tryLock(0)) {
-            Listen();
-            return Claim::Own;
+    auto remaining = [&] { return static_cast<int>(deadline.remainingTime()); };
+    const QString folder = QDir::toNativeSeparators(mFolder);
+    const QString lock = QDir::toNativeSeparators(mLockPath);
+    auto refuse = [&](Locked locked) {
+        switch (locked) {
+        case Locked::Held: {
+            const QString holder = Holder(mLockPath);
+            mWhy = QStringLiteral("Kestrine is already open with the photos in \"%1\" elsewhere: their lock file "
+                                  "\"%2\" is held by %3. Quit it there before starting Kestrine again.")
+                       .arg(folder, lock, holder.isEmpty() ? QStringLiteral("another program") : holder);
+            break;
         }
-        if (mLock.error() != QLockFile::LockFailedError) {
-            // No lock file can be made here (a full disk, a folder that cannot be written): a
-            // running copy can still be asked; without one, the database says the rest.
-            return AskToComeToFront(std::max(AnswerTimeoutMs, 0)) ? Claim::HandedOver : Claim::Own;
+        case Locked::Unjudged:
+            mWhy = QStringLiteral("Kestrine cannot tell whether another copy has the photos in \"%1\": their lock "
+                                  "file \"%2\" cannot be examined (%3). Remove that file if no other copy of "
+                                  "Kestrine is open on them, then start Kestrine again.")
+                       .arg(folder, lock, Reason(mLockError));
+            break;
+        default:
+            mWhy = QStringLiteral("Kestrine cannot open the photos in \"%1\" safely: it can neither make their lock "
+                                  "file \"%2\" (%3) nor be found by a later start (%4).")
+                       .arg(folder, lock, Reason(mLockError), mListenError);
+            break;
         }
-        if (AskToComeToFront(static_cast<int>(deadline.remainingTime()))) return Claim::HandedOver;
-        if (deadline.hasExpired()) {
-            // A lock file that names no process (cut short by a power cut) is no one's; a live
-            // holder keeps Qt from removing it.
-            qint64 pid = 0;
-            QString host, app;
-            if (mayRemove && !mLock.getLockInfo(&pid, &host, &app) && mLock.removeStaleLockFile()) {
-                mayRemove = false;
-                continue;
-            }
-            return Claim::NoAnswer;
+        StopListening();
+        return Claim::Refused;
+    };
+
+    for (;;) {
+        if (Listen()) {
+            // With the name no other copy of this user on this machine has the folder; a lock file
+            // that cannot be made (a full disk) leaves only other users and machines to the name.
+            const Locked locked = TakeLockFile(remaining());
+            return locked == Locked::Yes || locked == Locked::Unlockable ? Claim::Own : refuse(locked);
         }
-        // The copy that has it may be starting (locked, not yet listening) or ending.
-        if (mLock.tryLock(100)) {
-            Listen();
-            return Claim::Own;
+        if (!mListenError.isEmpty()) {
+            // Nobody could find this copy: only a lock file held for the whole run keeps others out.
+            const Locked locked = TakeLockFile(remaining());
+            return locked == Locked::Yes ? Claim::Own : refuse(locked);
         }
+        qint64 peer = 0;
+        const Asked asked = AskToComeToFront(remaining(), &peer);
+        if (asked == Asked::Answered) return Claim::HandedOver;
+        if (asked == Asked::Silent || deadline.hasExpired()) {
+            mWhy = QStringLiteral("Kestrine is already open with the photos in \"%1\"%2. Switch to it, or quit it "
+                                  "before starting Kestrine again.")
+                       .arg(folder, peer > 0 ? QStringLiteral(" (process %1)").arg(peer) : QString());
+            return Claim::Refused;
+        }
+        // The copy that had the name ended while it was asked: the name is free to take.
+        Pause();
     }
 }
 
-void RunningCopy::Listen() {
-    if (mName.isEmpty()) return;
+RunningCopy::Locked RunningCopy::TakeLockFile(int timeoutMs) {
+    const QDeadlineTimer deadline(std::max(timeoutMs, 0));
+    const QByteArray path = QFile::encodeName(mLockPath);
+    // Bounded, as each pass may find a file that another start made and removed meanwhile.
+    for (int removed = 0; removed < 100;) {
+        int fd = -1;
+        const int code = MakeLockFile(path, fd);
+        if (code == 0) {
+            mLockFd = fd;
+            return Locked::Yes;
+        }
+        mLockError = code;
+        if (code != EEXIST) return Locked::Unlockable;
+        switch (RemoveIfUnheld(path, mLockError)) {
+        case Leftover::Gone:
+            ++removed;
+            break;
+        case Leftover::Stays:
+            return Locked::Unlockable;
+        case Leftover::Unjudged:
+            return Locked::Unjudged;
+        case Leftover::Held:
+            // Its holder may be ending right now.
+            if (deadline.hasExpired()) return Locked::Held;
+            Pause();
+            break;
+        }
+    }
+    return Locked::Unlockable;
+}
+
+void RunningCopy::ReleaseLockFile() {
+    if (mLockFd < 0) return;
+    const QByteArray path = QFile::encodeName(mLockPath);
+    // Someone may have removed it and another copy made a new one: that one is not ours to remove.
+    if (SameFile(mLockFd, path)) ::unlink(path.constData());
+    ::close(mLockFd);
+    mLockFd = -1;
+}
+
+bool RunningCopy::Listen() {
     mServer = new QLocalServer(this);
     mServer->setSocketOptions(QLocalServer::AbstractNamespaceOption);
-    // Without the socket a later start cannot reach this copy; it still finds the lock and says so.
     if (!mServer->listen(mName)) {
-        delete mServer;
-        mServer = nullptr;
-        return;
+        // In use is the ordinary case: a running copy has the folder and is asked instead.
+        if (mServer->serverError() != QAbstractSocket::AddressInUseError) mListenError = mServer->errorString();
+        StopListening();
+        return false;
     }
     connect(mServer, &QLocalServer::newConnection, this, &RunningCopy::Answer);
+    return true;
 }
 
-bool RunningCopy::AskToComeToFront(int timeoutMs) const {
-    if (mName.isEmpty()) return false;
+RunningCopy::Asked RunningCopy::AskToComeToFront(int timeoutMs, qint64* peer) const {
     const QDeadlineTimer deadline(std::max(timeoutMs, 0));
+    auto remaining = [&] { return static_cast<int>(deadline.remainingTime()); };
     QLocalSocket socket;
     socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(mName);
-    if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) return false;
-    if (!SameUser(socket.socketDescriptor())) return false;
+    if (!socket.waitForConnected(remaining())) return Asked::Gone;
+    if (!SameUser(socket.socketDescriptor(), peer)) return Asked::Silent;
     socket.write("raise\n");
-    if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) return false;
     QByteArray reply;
-    while (!reply.contains('\n') && socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-        reply += socket.readAll();
-    return reply.startsWith("ok\n");
+    if (socket.waitForBytesWritten(remaining()))
+        while (!reply.contains('\n') && socket.waitForReadyRead(remaining())) reply += socket.readAll();
+    reply += socket.readAll();
+    if (reply.startsWith("ok\n")) return Asked::Answered;
+    // A copy that ends while it is asked closes the connection; one that is stuck keeps it open.
+    return socket.state() == QLocalSocket::UnconnectedState ? Asked::Gone : Asked::Silent;
 }
 
 void RunningCopy::Answer() {
     while (QLocalSocket* socket = mServer->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (!SameUser(socket->socketDescriptor())) {
+        if (!SameUser(socket->socketDescriptor(), nullptr)) {
             socket->abort();
             socket->deleteLater();
             continue;

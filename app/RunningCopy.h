@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -8,37 +7,49 @@
 class QLocalServer;
 
 // One copy of Kestrine per data folder, as two lists of one library would undo each other's
-// saves and deletes. The copy that has the folder holds a lock file in it and listens for later
-// starts on a local socket named after the folder itself (its device and inode, in the abstract
-// namespace, so neither its path nor anyone's runtime or temporary folder matters); a later start
-// asks it to come to the front and ends. A lock left by a copy that was killed names a process that
-// is gone, and is taken over.
+// saves and deletes. The copy that has the folder listens on a local socket named after the
+// folder itself (its device and inode, in the abstract namespace): binding that name is what
+// makes it the one copy on this machine, and needs no disk, so a full or read-only disk cannot
+// hide it from a later start. It also keeps a lock file in the folder, held with flock for its
+// whole run, for copies that cannot reach its socket (another user, another computer sharing the
+// folder). A lock file that no living process holds is no one's, whatever host it names.
 class RunningCopy : public QObject {
     Q_OBJECT
 public:
     enum class Claim {
-        Own,        // this process has the folder (or it cannot be locked at all: nothing to share)
+        Own,        // this process has the folder
         HandedOver, // the copy that has it came to the front
-        NoAnswer,   // a copy has it but did not answer in time
+        Refused,    // the folder is someone else's, or cannot be made this copy's: Why() says which
     };
 
     // `bringToFront` runs, on the event loop, each time a later start asks for this copy.
     RunningCopy(const QString& folder, std::function<void()> bringToFront);
     ~RunningCopy() override;
 
-    // Waits at most AnswerTimeoutMs for the copy that has the folder.
+    // Waits at most AnswerTimeoutMs for a copy that has the folder, or for its lock file.
     Claim Take();
+    // What the user is told after Refused.
+    QString Why() const { return mWhy; }
     static int AnswerTimeoutMs;
-    // Later starts find no one to ask (this copy is ending) and wait for the lock instead.
-    void StopListening();
 
 private:
-    void Listen();
-    bool AskToComeToFront(int timeoutMs) const;
+    enum class Asked { Answered, Gone, Silent };
+    enum class Locked { Yes, Unlockable, Held, Unjudged };
+
+    bool Listen();
+    void StopListening();
+    Asked AskToComeToFront(int timeoutMs, qint64* peer) const;
+    Locked TakeLockFile(int timeoutMs);
+    void ReleaseLockFile();
     void Answer();
 
+    QString mFolder;
     QString mName;
-    QLockFile mLock;
+    QString mLockPath;
+    int mLockFd = -1;
+    int mLockError = 0;    // why the lock file could not be made or judged
+    QString mListenError;  // why the socket name could not be taken, other than being in use
+    QString mWhy;
     QLocalServer* mServer = nullptr;
     std::function<void()> mBringToFront;
 };

@@ -9,7 +9,8 @@
 //   prefs           the option "DrawCropMarks" turned over, then the application closed
 //   print <file>    the first listed photo printed to the PDF <file>
 //   open            nothing more: what the start said, "quit <code>" when it asked to quit, then
-//                   the close, as the application's own would run
+//                   the close, as the application's own would run; so does any start that asked
+//                   to quit
 //   hold            minimises the main window, says "ready" and runs the event loop until killed,
 //                   saying "front" when a later start brought the window back
 // KESTRINE_ANSWER_TIMEOUT_MS, when set, is how long a start waits for the copy that has the library.
@@ -84,7 +85,8 @@ int main(int argc, char** argv) {
     ScriptedDesktop& desktop = ScriptedDesktop::InstallNew();
     app.Event_Open();
     auto* win = qobject_cast<winMain*>(app.MainWindow.data());
-    if (op == "open") {
+    // A start that did not take the library says so, whatever it was asked to do.
+    if (op == "open" || app.QuitRequested()) {
         for (QString message : desktop.messages)
             Say("message " + message.replace(QLatin1Char('\n'), QStringLiteral("\\n")).toUtf8());
         if (app.QuitRequested()) Say("quit " + QByteArray::number(app.QuitCode()));

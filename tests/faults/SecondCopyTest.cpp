@@ -20,6 +20,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <poll.h>
 #include <sqlite3.h>
 #include <sstream>
@@ -103,15 +106,23 @@ struct SecondCopyTest : ::testing::Test {
     }
     // A copy of the application that keeps the library in `dataHome` until killed, with a
     // runtime folder of its own.
-    std::unique_ptr<ChildProcess> Holder(const QString& dataHome, const QString& name) {
+    std::unique_ptr<ChildProcess> Holder(const QString& dataHome, const QString& name,
+                                         ChildProcess::Environment more = {}) {
         const QString runtime = sandbox.Root() + QStringLiteral("/runtime-") + name;
         QDir().mkpath(runtime);
         QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        return std::make_unique<ChildProcess>(
-            FULL_DISK_HARNESS, std::vector<std::string>{"hold", "-"},
-            ChildProcess::Environment{{"XDG_DATA_HOME", dataHome.toStdString()},
-                                      {"XDG_RUNTIME_DIR", runtime.toStdString()}});
+        more.insert(more.end(), {{"XDG_DATA_HOME", dataHome.toStdString()}, {"XDG_RUNTIME_DIR", runtime.toStdString()}});
+        return std::make_unique<ChildProcess>(FULL_DISK_HARNESS, std::vector<std::string>{"hold", "-"}, more);
     }
+    // Starts the application in this process, as a later start would, waiting `timeoutMs` at most.
+    void StartAgain(int timeoutMs) {
+        const int timeout = std::exchange(RunningCopy::AnswerTimeoutMs, timeoutMs);
+        app = std::make_unique<App>(gArgc, gArgv);
+        desktop = &ScriptedDesktop::InstallNew();
+        app->Event_Open();
+        RunningCopy::AnswerTimeoutMs = timeout;
+    }
+    QString LockFile() const { return sandbox.AppFolder() + QStringLiteral("/.lock"); }
 };
 
 // The rows a harness reported as saved, by row id.
@@ -273,19 +284,17 @@ TEST_F(SecondCopyTest, ASecondStartThatGetsNoAnswerSaysSoAndLeavesTheLibraryAlon
     ASSERT_TRUE(WaitForLine(*holder, "ready")) << holder->Output();
     ::kill(holder->Pid(), SIGSTOP);
     const QStringList files = StoredData::Files(sandbox.AppFolder());
-    const int timeout = std::exchange(RunningCopy::AnswerTimeoutMs, 300);
-    app = std::make_unique<App>(gArgc, gArgv);
-    desktop = &ScriptedDesktop::InstallNew();
-    app->Event_Open();
+    StartAgain(300);
     app->Event_Close();
     ::kill(holder->Pid(), SIGCONT);
     holder->Kill();
     holder->Finish();
 
     EXPECT_EQ(desktop->messages,
-              QStringList({QStringLiteral("Kestrine is already open with the photos in \"%1\". Switch to it, or quit "
-                                          "it before starting Kestrine again.")
-                               .arg(sandbox.AppFolder())}));
+              QStringList({QStringLiteral("Kestrine is already open with the photos in \"%1\" (process %2). Switch "
+                                          "to it, or quit it before starting Kestrine again.")
+                               .arg(sandbox.AppFolder())
+                               .arg(holder->Pid())}));
     EXPECT_TRUE(app->QuitRequested());
     EXPECT_EQ(app->QuitCode(), 0);
     EXPECT_FALSE(app->MainWindow);
@@ -296,10 +305,97 @@ TEST_F(SecondCopyTest, ASecondStartThatGetsNoAnswerSaysSoAndLeavesTheLibraryAlon
     // A lock file that names no process (a power cut right after it was made) holds nothing.
     QFile::remove(sandbox.AppFolder() + QStringLiteral("/.lock"));
     QFile(sandbox.AppFolder() + QStringLiteral("/.lock")).open(QIODevice::WriteOnly);
-    Start();
-    RunningCopy::AnswerTimeoutMs = timeout;
+    StartAgain(300);
     EXPECT_TRUE(desktop->messages.isEmpty()) << desktop->messages.join('\n').toStdString();
     EXPECT_FALSE(app->QuitRequested());
+}
+
+// A copy that could not write its lock file (the disk was full at its start) still has the
+// library: a later start, with space back, finds it and hands over instead of opening a second list.
+TEST_F(SecondCopyTest, ACopyThatStartedOnAFullDiskIsFoundByALaterStart) {
+    Start();
+    Add(*qobject_cast<winMain*>(app->MainWindow.data()), QStringLiteral("Mine"));
+    TearDown();
+    auto holder = Holder(sandbox.DataHome(), QStringLiteral("full"),
+                         {{"LD_PRELOAD", FAULT_SHIM}, {"KESTRINE_FAULT_NOSPACE_AFTER", "0"}});
+    ASSERT_TRUE(WaitForLine(*holder, "ready")) << holder->Output();
+    ASSERT_FALSE(QFileInfo::exists(LockFile()));
+    const auto rows = StoredData::Rows(sandbox.AppFolder());
+
+    StartAgain(5000);
+    EXPECT_TRUE(desktop->messages.isEmpty()) << desktop->messages.join('\n').toStdString();
+    EXPECT_TRUE(app->QuitRequested());
+    EXPECT_FALSE(app->MainWindow);
+    EXPECT_TRUE(WaitForLine(*holder, "front")) << holder->Output();
+    EXPECT_TRUE(StoredData::Rows(sandbox.AppFolder()) == rows);
+    holder->Kill();
+    holder->Finish();
+}
+
+// Whose a lock file is, is decided by whether a living process holds it, never by the host it
+// names: a restored or copied lock is taken over, a held one never, and a start that gives up
+// names the file.
+TEST_F(SecondCopyTest, ALockFileCountsOnlyWhileAProcessHoldsItWhateverHostItNames) {
+    QDir().mkpath(sandbox.AppFolder());
+    const QByteArray elsewhere = "4242\nKestrine\nanother-machine\n";
+    {
+        QFile lock(LockFile());
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write(elsewhere);
+    }
+    const int held = ::open(QFile::encodeName(LockFile()).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    StartAgain(300);
+    ::close(held);
+    EXPECT_EQ(desktop->messages,
+              QStringList({QStringLiteral("Kestrine is already open with the photos in \"%1\" elsewhere: their lock "
+                                          "file \"%2\" is held by process 4242 on \"another-machine\". Quit it there "
+                                          "before starting Kestrine again.")
+                               .arg(sandbox.AppFolder(), LockFile())}));
+    EXPECT_TRUE(app->QuitRequested());
+    EXPECT_FALSE(app->MainWindow);
+    EXPECT_EQ(StoredData::ReadFile(LockFile()), elsewhere);
+    EXPECT_FALSE(QFileInfo::exists(sandbox.AppFolder() + QStringLiteral("/DataFile")));
+    app.reset();
+
+    StartAgain(300);
+    EXPECT_TRUE(desktop->messages.isEmpty()) << desktop->messages.join('\n').toStdString();
+    EXPECT_FALSE(app->QuitRequested());
+    EXPECT_TRUE(StoredData::ReadFile(LockFile()).startsWith(QByteArray::number(QCoreApplication::applicationPid())));
+    app.reset();
+
+    // A lock that cannot even be looked at is not taken over blindly; the user learns which file.
+    QFile::remove(LockFile());
+    const QString target = sandbox.Root() + QStringLiteral("/someone-else's");
+    QFile(target).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(target, LockFile()));
+    StartAgain(300);
+    ASSERT_EQ(desktop->messages.size(), 1);
+    EXPECT_TRUE(desktop->messages[0].contains(QStringLiteral("\"%1\" cannot be examined").arg(LockFile())))
+        << desktop->messages[0].toStdString();
+    EXPECT_TRUE(app->QuitRequested());
+    EXPECT_TRUE(QFileInfo(LockFile()).isSymLink());
+}
+
+// Starts that race beside a lock file that holds nothing: one takes the library, the others find it.
+TEST_F(SecondCopyTest, StartsAtOnceBesideAnEmptyLockLeaveOneCopyThatTheOthersHandOverTo) {
+    Start();
+    TearDown();
+    QFile(LockFile()).open(QIODevice::WriteOnly);
+    std::vector<std::unique_ptr<ChildProcess>> starts;
+    for (int i = 0; i < 3; ++i) starts.push_back(Holder(sandbox.DataHome(), QStringLiteral("race%1").arg(i)));
+    int holding = 0;
+    for (auto& start : starts) {
+        WaitForLine(*start, "ready");
+        if (start->OutputFd() < 0) {
+            EXPECT_EQ(start->Output(), "quit 0\ndone\n");
+        } else {
+            ++holding;
+            start->Kill();
+        }
+        start->Finish();
+    }
+    EXPECT_EQ(holding, 1);
 }
 
 } // namespace
