@@ -1,4 +1,5 @@
 #include "BadPictureCorpus.h"
+#include "CpuClock.h"
 #include "EditWindow.h"
 #include "PassportPhotoInfo.h"
 #include "Pictures.h"
@@ -19,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QTransform>
 #include <QUrl>
-#include <ctime>
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
@@ -43,14 +43,6 @@ constexpr bool kSanitized = false;
 // JPEG, 1.5 s for a 16-bit PNG here) is a benchmark figure; this bound only catches a runaway.
 constexpr qint64 kSlowestImportMs = kSanitized ? 20000 : 6000;
 constexpr qint64 kHeaderOnlyMs = kSanitized ? 1000 : 200;
-
-// Processor time of the whole process, all threads: what an import costs, whatever else the
-// machine is running (the suites run in parallel, so wall time here says little).
-qint64 CpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
-}
 
 enum class Path { Dialog, Drop };
 
@@ -100,7 +92,7 @@ struct BadPicturesTest : ::testing::Test {
             ScalingPictureCanvas* canvas = w.findChild<ScalingPictureCanvas*>(QStringLiteral("ScaleCanvas"));
             QElapsedTimer clock;
             clock.start();
-            const qint64 cpuStart = CpuMs();
+            const qint64 cpuStart = CpuClock::ProcessMs(); // decoders may use threads
             if (path == Path::Dialog) {
                 desk.openAnswers.push_back(file);
                 w.butSelectPhoto_Action();
@@ -113,7 +105,7 @@ struct BadPicturesTest : ::testing::Test {
                 QDropEvent drop(QPointF(150, 150), Qt::CopyAction, &data, Qt::LeftButton, {});
                 QApplication::sendEvent(canvas, &drop);
             }
-            out.cpuMs = CpuMs() - cpuStart;
+            out.cpuMs = CpuClock::ProcessMs() - cpuStart;
             out.wallMs = clock.elapsed();
             out.pic = canvas->getPic();
             out.messages = desk.messages;
