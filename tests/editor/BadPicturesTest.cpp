@@ -245,7 +245,7 @@ TEST_F(BadPicturesTest, WholePicturesOpenUprightWithTheirColoursBothWays) {
                 EXPECT_TRUE(neutral) << "a greyscale picture came out tinted";
             }
             const bool small = c->size.width() < 200 || c->size.height() < 200; // the US capture area
-            EXPECT_EQ(out.messages, path == Path::Drop && small ? QStringList{kTooSmall} : QStringList());
+            EXPECT_EQ(out.messages, small ? QStringList{kTooSmall} : QStringList());
             EXPECT_EQ(out.beeps, 0);
             EXPECT_TRUE(out.saveEnabled);
             EXPECT_LT(out.cpuMs, kSlowestImportMs);
