@@ -25,10 +25,43 @@
 namespace {
 App* gInstance = nullptr;
 
+QString MovedAsideText(int count) {
+    if (count <= 0) return {};
+    const QString where = QDir::toNativeSeparators(PhotoFiles::RecoveredFolder(DataStore::Current().AppFolder));
+    return count == 1 ? QStringLiteral("Kestrine found a picture in its data folder that belongs to no photo in its "
+                                       "list. It is kept in \"%1\".")
+                            .arg(where)
+                      : QStringLiteral("Kestrine found %1 pictures in its data folder that belong to no photo in its "
+                                       "list. They are kept in \"%2\".")
+                            .arg(count)
+                            .arg(where);
+}
+
 // Settles what an interrupted save or delete left in the data folder; pictures that belong to no
-// photo of the library are kept aside, and the user is told where.
-void RecoverPhotoFiles(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
-    TellMovedAside(PhotoFiles::Recover(db, folder, newLibrary));
+// photo of the library are kept aside, and the user is told where. Those that cannot be moved are
+// told of once, by the start that made the new library; they stay, and nothing deletes them.
+// Whether any stayed.
+bool RecoverPhotoFiles(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
+    const PhotoFiles::Recovery recovery = PhotoFiles::Recover(db, folder, newLibrary);
+    if (!newLibrary || recovery.stayed.isEmpty()) {
+        TellMovedAside(recovery.movedAside);
+        return false;
+    }
+    QStringList names;
+    for (const QString& name : recovery.stayed) names << QLatin1Char('"') + name + QLatin1Char('"');
+    const QString into = QDir::toNativeSeparators(PhotoFiles::RecoveredFolder(folder));
+    const QString stayed =
+        recovery.stayed.size() == 1
+            ? QStringLiteral("Kestrine could not move the picture %1, which belongs to no photo in its list, into "
+                             "\"%2\" (%3). It stays in \"%4\", and Kestrine will not remove it.")
+                  .arg(names.first(), into, recovery.reason, QDir::toNativeSeparators(folder))
+            : QStringLiteral("Kestrine could not move %1 pictures that belong to no photo in its list into \"%2\" "
+                             "(%3): %4. They stay in \"%5\", and Kestrine will not remove them.")
+                  .arg(QString::number(recovery.stayed.size()), into, recovery.reason, names.join(QStringLiteral(", ")),
+                       QDir::toNativeSeparators(folder));
+    const QString moved = MovedAsideText(recovery.movedAside);
+    Desktop::Current().MsgBox(moved.isEmpty() ? stayed : moved + QLatin1Char(' ') + stayed);
+    return true;
 }
 
 QString DataFolder() {
@@ -39,16 +72,7 @@ QString DataFolder() {
 } // namespace
 
 void TellMovedAside(int count) {
-    if (count <= 0) return;
-    const QString where = QDir::toNativeSeparators(PhotoFiles::RecoveredFolder(DataStore::Current().AppFolder));
-    Desktop::Current().MsgBox(
-        count == 1 ? QStringLiteral("Kestrine found a picture in its data folder that belongs to no photo in its list. "
-                                    "It is kept in \"%1\".")
-                         .arg(where)
-                   : QStringLiteral("Kestrine found %1 pictures in its data folder that belong to no photo in its "
-                                    "list. They are kept in \"%2\".")
-                         .arg(count)
-                         .arg(where));
+    if (count > 0) Desktop::Current().MsgBox(MovedAsideText(count));
 }
 
 App::App(int& argc, char** argv) : QApplication(argc, argv) {
@@ -192,8 +216,9 @@ void App::InitDatabase() {
 
     // Both tables or none: a first start cut short leaves a file without any table, never one
     // with half the schema.
-    auto createSchema = [&db] {
+    auto createSchema = [&db](bool keepLeftovers) {
         db.SQLExecute(QStringLiteral("BEGIN"));
+        if (keepLeftovers) PhotoFiles::KeepLeftovers(db);
         db.SQLExecute(QStringLiteral("create table passportdata (rowid integer primary key, name varchar, "
                                      "creationdate timestamp, passportpicture binary, previewpicture binary, "
                                      "passportformat varchar, restoreinfo varchar)"));
@@ -209,25 +234,28 @@ void App::InitDatabase() {
             const bool empty =
                 objects && !objects->Eof() && objects->Field(QStringLiteral("n")).IntegerValue() == 0;
             // Pictures first: a start cut short in between finds the library still new.
-            RecoverPhotoFiles(db, store.AppFolder, empty);
-            if (empty) createSchema();
+            const bool stayed = RecoverPhotoFiles(db, store.AppFolder, empty);
+            if (empty) createSchema(stayed);
             return;
         }
-        // A file another copy keeps locked is not damaged: telling the user to delete it would
-        // lose every photo in it.
+        // Only a file that is damaged or no database is called corrupt: telling the user to
+        // delete one that is merely locked or unreadable would lose every photo in it.
         if (db.Busy())
             Desktop::Current().MsgBox(QStringLiteral("Data file at ") + path +
                                       QStringLiteral(" is in use by another copy of Kestrine.  Quit the other copy "
                                                      "and restart app."));
-        else
+        else if (db.Damaged())
             Desktop::Current().MsgBox(QStringLiteral("Data file at ") + path +
                                       QStringLiteral(" appears corrupt.  Try deleting file and restarting app."));
+        else
+            Desktop::Current().MsgBox(QStringLiteral("Data file at ") + path + QStringLiteral(" cannot be opened: ") +
+                                      db.FailureReason() +
+                                      QStringLiteral(".  Check that you may read and write it, and restart app."));
         Quit(0);
         return;
     }
     if (db.CreateDatabaseFile()) {
-        RecoverPhotoFiles(db, store.AppFolder, true);
-        createSchema();
+        createSchema(RecoverPhotoFiles(db, store.AppFolder, true));
         return;
     }
     Desktop::Current().MsgBox(

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <exception>
 #include <future>
+#include <limits>
 
 namespace {
 
@@ -149,14 +150,24 @@ void PassportPhotoInfo::SaveToDB() {
         if (!db.InsertRecord(kTable, record)) Refused(db, "the photo could not be added to the database");
         rowID = db.LastRowID();
         // A file already named like the new row belongs to no photo of this library (one from an
-        // earlier library, or a delete cut short): it is kept aside, never taken or overwritten.
-        const QString own = RowIDText(rowID);
-        if (QFileInfo::exists(store.Child(own))) {
-            if (PhotoFiles::MoveAside(store.AppFolder, own).isEmpty())
+        // earlier library, or a delete cut short): it is kept aside, never taken, overwritten or
+        // removed. One that cannot be moved keeps its name, and the row takes the next free number
+        // (all above it are free in the table: the new row had the highest).
+        for (;;) {
+            const QString own = RowIDText(rowID);
+            bool inTheWay = QFileInfo::exists(store.Child(PhotoFiles::DeletedName(rowID)));
+            if (QFileInfo::exists(store.Child(own))) {
+                if (PhotoFiles::MoveAside(store.AppFolder, own).isEmpty())
+                    inTheWay = true;
+                else
+                    ++store.MovedAside;
+            }
+            if (!inTheWay) break;
+            if (rowID == std::numeric_limits<int>::max() ||
+                !db.SQLExecute(QStringLiteral("update passportdata set rowid = ? where rowid = ?"), {rowID + 1, rowID}))
                 CannotWrite(store.Child(own), QStringLiteral("a file of that name is in the way and cannot be moved"));
-            ++store.MovedAside;
+            ++rowID;
         }
-        QFile::remove(store.Child(PhotoFiles::DeletedName(rowID)));
     } else {
         auto rs = db.SQLSelect(
             QStringLiteral("select name, creationdate, passportpicture, previewpicture, passportformat, restoreinfo") +

@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace PhotoFiles {
@@ -21,6 +23,8 @@ namespace {
 // part of an entry, whether it lands past the body or inside a header that has no body.
 const QString kTagMark = QStringLiteral("\x1F" "SourceFile=");
 constexpr int kTagLength = 6;
+// The database header's user version while pictures of an earlier library lie in the folder.
+constexpr int kKeepsLeftovers = 1;
 
 const QRegularExpression& PendingPattern() {
     static const QRegularExpression re(QStringLiteral("^([0-9]+)\\.[A-Za-z0-9]{6}$"));
@@ -63,7 +67,9 @@ RowSays Ask(SqlFileDatabase& db, int rowID, const QString& tag) {
 // The one place that decides what a pending file becomes. It goes into place only while the
 // caller holds the write lock (`locked`), so no other save can change the row between the question
 // and the rename; removing one the row disowns needs no lock, as no later save carries its tag.
-RowSays SettlePending(SqlFileDatabase& db, const QString& folder, int rowID, const QString& tag, bool locked) {
+// Without `remove` a disowned one stays, for the caller to keep.
+RowSays SettlePending(SqlFileDatabase& db, const QString& folder, int rowID, const QString& tag, bool locked,
+                      bool remove = true) {
     const QString pending = QDir(folder).filePath(PendingName(rowID, tag));
     const RowSays says = Ask(db, rowID, tag);
     switch (says) {
@@ -73,7 +79,7 @@ RowSays SettlePending(SqlFileDatabase& db, const QString& folder, int rowID, con
         break;
     case RowSays::Disowns:
     case RowSays::Missing:
-        if (Remove(pending)) FolderItemExtensions::SyncFolder(folder);
+        if (remove && Remove(pending)) FolderItemExtensions::SyncFolder(folder);
         break;
     case RowSays::Unknown:
         break; // kept for a start that can read the row
@@ -126,7 +132,11 @@ QString RecoveredFolder(const QString& folder) {
 QString MoveAside(const QString& folder, const QString& name) {
     const QDir dir(folder);
     const QString recovered = RecoveredFolder(folder);
-    if (!QFileInfo(recovered).isDir() && !QDir().mkpath(recovered)) return {};
+    if (::mkdir(QFile::encodeName(recovered).constData(), 0777) != 0 && errno != EEXIST) return {};
+    if (!QFileInfo(recovered).isDir()) {
+        errno = ENOTDIR;
+        return {};
+    }
     QString target = QDir(recovered).filePath(name);
     for (int n = 2; Exists(target); ++n) target = QDir(recovered).filePath(QStringLiteral("%1 (%2)").arg(name).arg(n));
     const QByteArray from = QFile::encodeName(dir.filePath(name));
@@ -145,14 +155,28 @@ bool Settle(SqlFileDatabase& db, const QString& folder, int rowID, const QString
     return says == RowSays::Owns;
 }
 
-int Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
-    int movedAside = 0;
-    if (!db.SQLExecute(QStringLiteral("BEGIN IMMEDIATE"))) return movedAside;
+bool KeepLeftovers(SqlFileDatabase& db) {
+    return db.SQLExecute(QStringLiteral("PRAGMA user_version = %1").arg(kKeepsLeftovers));
+}
+
+Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
+    Recovery result;
+    if (!db.SQLExecute(QStringLiteral("BEGIN IMMEDIATE"))) return result;
     const QDir dir(folder);
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
     auto keepAside = [&](const QString& name) {
-        if (!MoveAside(folder, name).isEmpty()) ++movedAside;
+        if (!MoveAside(folder, name).isEmpty()) {
+            ++result.movedAside;
+        } else if (Exists(dir.filePath(name))) {
+            if (result.reason.isEmpty()) result.reason = QString::fromLocal8Bit(std::strerror(errno));
+            result.stayed << name;
+        }
     };
+    // Pictures of an earlier library that could not be moved look like this library's leftovers:
+    // while any may be among them, nothing is deleted.
+    bool keep = false;
+    if (auto rs = db.SQLSelect(QStringLiteral("PRAGMA user_version")); rs && !rs->Eof())
+        keep = rs->IdxField(1).IntegerValue() == kKeepsLeftovers;
 
     if (newLibrary) {
         // A library made at this start owns none of them, yet any may be a photo saved a moment
@@ -170,8 +194,11 @@ int Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
                 rows.insert(static_cast<int>(rs->Field(QStringLiteral("rowid")).IntegerValue()));
         }
         for (const QString& name : names)
-            if (const auto m = PendingPattern().match(name); m.hasMatch())
-                SettlePending(db, folder, m.captured(1).toInt(), name.mid(m.capturedLength(1) + 1), true);
+            if (const auto m = PendingPattern().match(name); m.hasMatch()) {
+                const RowSays says =
+                    SettlePending(db, folder, m.captured(1).toInt(), name.mid(m.capturedLength(1) + 1), true, !keep);
+                if (keep && (says == RowSays::Disowns || says == RowSays::Missing)) keepAside(name);
+            }
         // Without the list of rows nothing is known to be unowned: all is left for a later start.
         if (rowsKnown) {
             for (const QString& name : names) {
@@ -180,7 +207,10 @@ int Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
                 const int id = m.captured(1).toInt();
                 const QString own = dir.filePath(QString::number(id));
                 if (!rows.contains(id)) {
-                    Remove(dir.filePath(name));
+                    if (keep)
+                        keepAside(name);
+                    else
+                        Remove(dir.filePath(name));
                 } else if (Exists(own) || !Replace(dir.filePath(name), own)) {
                     keepAside(name);
                 }
@@ -192,8 +222,12 @@ int Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
         }
     }
     FolderItemExtensions::SyncFolder(folder);
+    // Every earlier picture is in the Recovered folder now: sweeps may delete again.
+    if (keep && !newLibrary && result.stayed.isEmpty() && db.SQLExecute(QStringLiteral("PRAGMA user_version = 0")) &&
+        db.SQLExecute(QStringLiteral("COMMIT")))
+        return result;
     db.SQLExecute(QStringLiteral("ROLLBACK"));
-    return movedAside;
+    return result;
 }
 
 } // namespace PhotoFiles

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class SqlFileDatabase;
 
@@ -33,17 +34,28 @@ QString TagOf(const QString& stored);
 // Renames `from` over `to` and makes the change durable; false with errno set when refused.
 bool Replace(const QString& from, const QString& to);
 // Moves `name` of the data folder into its "Recovered" folder, under a name not yet taken there.
-// Its new path, or empty when it could not be moved.
+// Its new path, or empty with errno set when it could not be moved.
 QString MoveAside(const QString& folder, const QString& name);
+
+// What a start's sweep did with the pictures that belong to no photo of the library.
+struct Recovery {
+    int movedAside = 0;  // into the Recovered folder
+    QStringList stayed;  // could not be moved there, and stay where they are
+    QString reason;      // the system's words for the first that could not be moved
+};
 
 // Settles what an interrupted save or delete left in the data folder, as its committed rows say:
 // a pending file the row carries the tag of goes into place, other pending files go, a deleted
 // file whose row is still there comes back, and a picture file that no row owns is moved into
 // the Recovered folder. In a library made at this start (`newLibrary`) nothing is deleted: every
-// pending, deleted and picture file goes into the Recovered folder. Runs under the database's
-// write lock; does nothing when another process holds it (that one is saving, the next start
-// settles it). How many pictures it moved into the Recovered folder.
-int Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary);
+// pending, deleted and picture file goes into the Recovered folder. A new library that could not
+// move them all is marked (KeepLeftovers), and until a later start has moved every one, its
+// sweeps delete nothing either. Runs under the database's write lock; does nothing when another
+// process holds it (that one is saving, the next start settles it).
+Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary);
+// Marks the library, inside the caller's transaction, as one whose folder still holds pictures of
+// an earlier library.
+bool KeepLeftovers(SqlFileDatabase& db);
 
 // After a save's commit, or its refusal: true when the row on disk carries `tag`, that is, when
 // the save is stored. The pending file of row `rowID` goes into place only under the write lock

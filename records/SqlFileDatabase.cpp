@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cerrno>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace {
@@ -58,23 +60,41 @@ QDateTime SqlFileDatabase::DateFromText(const QString& text) {
 
 int SqlFileDatabase::BusyTimeoutMs = kDefaultBusyTimeoutMs;
 
+namespace {
+bool IsDamage(int code) {
+    code &= 0xff;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB || code == SQLITE_FORMAT;
+}
+} // namespace
+
 void SqlFileDatabase::NoteError() {
-    mLastError = QString::fromUtf8(sqlite3_errmsg(mDb.get()));
-    const int code = sqlite3_errcode(mDb.get()) & 0xff;
-    mBusy = code == SQLITE_BUSY || code == SQLITE_LOCKED;
+    NoteError(mDb.get());
+}
+
+void SqlFileDatabase::NoteError(sqlite3* db) {
+    mLastError = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+    const int code = db ? sqlite3_errcode(db) : SQLITE_NOMEM;
+    mBusy = (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
+    mDamaged = IsDamage(code);
+    mSystemError = db ? sqlite3_system_errno(db) : 0;
+}
+
+QString SqlFileDatabase::FailureReason() const {
+    return mSystemError ? QString::fromLocal8Bit(std::strerror(mSystemError)) : mLastError;
 }
 
 bool SqlFileDatabase::Open(int flags) {
     mDb.reset();
     mLastError.clear();
-    mBusy = false;
+    mBusy = mDamaged = false;
+    mSystemError = 0;
     if (DatabaseFile.isEmpty()) return false;
     sqlite3* raw = nullptr;
     const QByteArray path = QFile::encodeName(DatabaseFile);
     const int rc = sqlite3_open_v2(path.constData(), &raw, flags, nullptr);
     std::unique_ptr<sqlite3, Closer> db(raw);
     if (rc != SQLITE_OK) {
-        mLastError = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("out of memory");
+        NoteError(raw);
         return false;
     }
     sqlite3_busy_timeout(raw, BusyTimeoutMs);
@@ -99,7 +119,14 @@ bool SqlFileDatabase::InTransaction() const {
 }
 
 bool SqlFileDatabase::Connect() {
-    if (DatabaseFile.isEmpty() || !QFileInfo(DatabaseFile).isFile()) return false;
+    if (DatabaseFile.isEmpty()) return false;
+    if (const QFileInfo file(DatabaseFile); !file.isFile()) {
+        mDb.reset();
+        mLastError.clear();
+        mBusy = mDamaged = false;
+        mSystemError = file.isDir() ? EISDIR : ENOENT;
+        return false;
+    }
     if (!Open(SQLITE_OPEN_READWRITE)) return false;
     // A file cut short, with pages overwritten, or stripped of the journal that would have
     // undone a crash often still shows its schema; only a walk over every page tells. Opening
@@ -125,6 +152,8 @@ bool SqlFileDatabase::PagesAreWhole() {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
     if (!text || qstrcmp(text, "ok") != 0) {
         mLastError = text ? QString::fromUtf8(text) : QStringLiteral("damaged database");
+        mDamaged = true;
+        mSystemError = 0;
         return false;
     }
     return true;

@@ -41,6 +41,11 @@ public:
     bool Error() const { return !mLastError.isEmpty(); }
     // True when the last failure was another connection holding the file locked past the wait.
     bool Busy() const { return mBusy; }
+    // True when Connect refused the file for what it holds: no database, or a damaged one. Any
+    // other refusal (permission, I/O error, a folder in its place) says nothing of the file.
+    bool Damaged() const { return mDamaged; }
+    // The system's own words for the last refusal that was no damage, or SQLite's.
+    QString FailureReason() const;
     // How long a statement waits for another copy of the program to let go of the file.
     static int BusyTimeoutMs;
     QString ErrorMessage() const { return mLastError; }
@@ -61,8 +66,11 @@ private:
     };
     std::unique_ptr<sqlite3, Closer> mDb;
     void NoteError();
+    void NoteError(sqlite3* db);
     QString mLastError;
     bool mBusy = false;
+    bool mDamaged = false;
+    int mSystemError = 0;
 
     friend class RecordSet;
 };

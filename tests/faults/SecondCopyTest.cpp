@@ -387,15 +387,16 @@ TEST_F(SecondCopyTest, StartsAtOnceBesideAnEmptyLockLeaveOneCopyThatTheOthersHan
     int holding = 0;
     for (auto& start : starts) {
         WaitForLine(*start, "ready");
-        if (start->OutputFd() < 0) {
+        if (start->OutputFd() < 0)
             EXPECT_EQ(start->Output(), "quit 0\ndone\n");
-        } else {
+        else
             ++holding;
-            start->Kill();
-        }
-        start->Finish();
     }
     EXPECT_EQ(holding, 1);
+    for (auto& start : starts) {
+        start->Kill();
+        start->Finish();
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "DataStore.h"
 #include "NilObjectException.h"
 #include "PassportPhotoInfo.h"
+#include "PhotoFiles.h"
 #include "PictureCompare.h"
 #include "Pictures.h"
 #include "QtPrinters.h"
@@ -14,6 +15,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <random>
+#include <sqlite3.h>
 #include <sys/resource.h>
 
 namespace {
@@ -272,19 +274,74 @@ TEST_F(PassportPhotoInfoTest, ANewPhotoNeverTakesOrOverwritesAFileInTheWayOfItsN
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("someone else's picture");
     }
+    // "1" goes aside; "1.deleted" may be an earlier library's only copy of a photo: it stays, and
+    // the row takes the next number.
     PassportPhotoInfo photo;
     Fill(photo);
     photo.SaveToDB();
-    ASSERT_EQ(photo.mRowID, 1);
-    EXPECT_EQ(Pictures::OpenAsPicture(FileOf(1)).size(), QSize(40, 30));
+    ASSERT_EQ(photo.mRowID, 2);
+    EXPECT_EQ(Pictures::OpenAsPicture(FileOf(2)).size(), QSize(40, 30));
     QFile kept(QDir(store.AppFolder).filePath(QStringLiteral("Recovered/1")));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("someone else's picture"));
-    EXPECT_EQ(QDir(store.AppFolder).entryList(QDir::Files), QStringList({QStringLiteral("1"), QStringLiteral("DataFile")}));
+    EXPECT_EQ(QDir(store.AppFolder).entryList(QDir::Files),
+              QStringList({QStringLiteral("1.deleted"), QStringLiteral("2"), QStringLiteral("DataFile")}));
+    EXPECT_EQ(StoredName(1), QStringLiteral("<no row>"));
     // The row's bookkeeping stays out of what the editor reads back.
     PassportPhotoInfo loaded;
-    ASSERT_TRUE(loaded.LoadID(1));
+    ASSERT_TRUE(loaded.LoadID(2));
     EXPECT_EQ(loaded.mRestoreInfo, QStringLiteral("RestoreVersion=Integer=1"));
+
+    // A file that cannot be moved aside (the Recovered folder is a plain file) keeps its name too,
+    // and the save still works.
+    ASSERT_TRUE(QDir(store.AppFolder).rename(QStringLiteral("Recovered"), QStringLiteral("Recovered.old")));
+    for (const char* name : {"Recovered", "3"}) {
+        QFile f(QDir(store.AppFolder).filePath(QLatin1String(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("someone else's picture");
+    }
+    PassportPhotoInfo next;
+    Fill(next, QStringLiteral("Next"));
+    next.SaveToDB();
+    EXPECT_EQ(next.mRowID, 4);
+    EXPECT_EQ(StoredName(4), QStringLiteral("Next"));
+    EXPECT_EQ(Pictures::OpenAsPicture(FileOf(4)).size(), QSize(40, 30));
+    QFile stayed(FileOf(3));
+    ASSERT_TRUE(stayed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stayed.readAll(), QByteArray("someone else's picture"));
+}
+
+// A save's picture goes into place only when the row carries its tag and nothing else can change
+// the row meanwhile: neither inside an open transaction nor without the write lock.
+TEST_F(PassportPhotoInfoTest, APendingPictureIsSettledOnlyUnderTheWriteLockAndOutsideATransaction) {
+    const QString tag = QStringLiteral("AbC123");
+    ASSERT_TRUE(store.db->SQLExecute(QStringLiteral("insert into passportdata (rowid, name, restoreinfo) values (5, 'x', ?)"),
+                                     {PhotoFiles::Tagged(QString(), tag)}));
+    const QString pending = QDir(store.AppFolder).filePath(PhotoFiles::PendingName(5, tag));
+    QFile f(pending);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+
+    // Inside a transaction the row read is this connection's own, not yet committed.
+    ASSERT_TRUE(store.db->SQLExecute(QStringLiteral("BEGIN")));
+    EXPECT_FALSE(PhotoFiles::Settle(*store.db, store.AppFolder, 5, tag));
+    ASSERT_TRUE(store.db->SQLExecute(QStringLiteral("ROLLBACK")));
+    EXPECT_TRUE(QFileInfo::exists(pending));
+
+    // Another copy holds the write lock: the row is owned, but nothing moves until it lets go.
+    sqlite3_busy_timeout(store.db->Handle(), 10);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(store.db->DatabaseFile).constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_TRUE(PhotoFiles::Settle(*store.db, store.AppFolder, 5, tag));
+    EXPECT_TRUE(QFileInfo::exists(pending));
+    EXPECT_FALSE(QFileInfo::exists(FileOf(5)));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_TRUE(PhotoFiles::Settle(*store.db, store.AppFolder, 5, tag));
+    EXPECT_FALSE(QFileInfo::exists(pending));
+    EXPECT_TRUE(QFileInfo::exists(FileOf(5)));
 }
 
 TEST_F(PassportPhotoInfoTest, DeleteFromDiskOfAnUnstoredRecordTouchesNothing) {
