@@ -112,6 +112,66 @@ TEST_F(StartupTest, ANewLibraryBesideOldPicturesKeepsThemAsideAndSaysWhereOnce) 
     }
 }
 
+// When the Recovered folder cannot take them, an earlier library's pictures stay where they are,
+// and no later start deletes them for leftovers of the new library; saves go on meanwhile.
+TEST_F(StartupTest, ANewLibraryThatCannotMoveOldPicturesAsideNeverDeletesThem) {
+    const QString folder = sandbox.AppFolder();
+    QDir().mkpath(folder);
+    const QStringList old{QStringLiteral("1"), QStringLiteral("2.ABCDEF"), QStringLiteral("3.deleted"),
+                          QStringLiteral("7")};
+    for (const QString& name : old + QStringList{QStringLiteral("Recovered")}) {
+        QFile f(folder + QLatin1Char('/') + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("an earlier photo " + name.toUtf8());
+    }
+    app->Event_Open();
+    ASSERT_EQ(desktop->messages.size(), 1);
+    EXPECT_EQ(desktop->messages[0],
+              QStringLiteral("Kestrine could not move 4 pictures that belong to no photo in its list into \"%1/Recovered\" "
+                             "(Not a directory): \"1\", \"2.ABCDEF\", \"3.deleted\", \"7\". They stay in \"%1\", and "
+                             "Kestrine will not remove them.")
+                  .arg(folder));
+    PassportPhotoInfo photo;
+    photo.mPicOriginal(QImage(40, 30, QImage::Format_RGB32));
+    photo.SaveToDB();
+    EXPECT_EQ(photo.mRowID, 2);
+
+    for (int start = 0; start < 2; ++start) {
+        Restart();
+        desktop->messages.clear();
+        app->Event_Open();
+        EXPECT_TRUE(desktop->messages.isEmpty()) << "told only once";
+        for (const QString& name : old) EXPECT_TRUE(QFileInfo::exists(folder + QLatin1Char('/') + name)) << name.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/2")));
+    }
+
+    // Once the Recovered folder can take them, they go there, and sweeps are ordinary again.
+    QFile::remove(folder + QStringLiteral("/Recovered"));
+    Restart();
+    desktop->messages.clear();
+    app->Event_Open();
+    ASSERT_EQ(desktop->messages.size(), 1);
+    EXPECT_TRUE(desktop->messages[0].startsWith(QStringLiteral("Kestrine found 4 pictures")))
+        << desktop->messages[0].toStdString();
+    EXPECT_EQ(QDir(folder + QStringLiteral("/Recovered")).entryList(QDir::Files, QDir::Name), old);
+    auto version = app->db()->SQLSelect(QStringLiteral("PRAGMA user_version"));
+    ASSERT_TRUE(version && !version->Eof());
+    EXPECT_EQ(version->IdxField(1).IntegerValue(), 0);
+}
+
+// Only a damaged file is called corrupt: advice to delete one that merely cannot be opened would
+// throw the whole library away.
+TEST_F(StartupTest, ADataFileThatCannotBeOpenedIsNotCalledCorruptAndIsLeftAlone) {
+    ASSERT_TRUE(QDir().mkpath(DataFile() + QStringLiteral("/inside")));
+    app->Event_Open();
+    EXPECT_EQ(desktop->messages,
+              QStringList({QStringLiteral("Data file at ") + DataFile() +
+                           QStringLiteral(" cannot be opened: Is a directory.  Check that you may read and write it, "
+                                          "and restart app.")}));
+    EXPECT_TRUE(app->QuitRequested());
+    EXPECT_TRUE(QFileInfo(DataFile() + QStringLiteral("/inside")).isDir());
+}
+
 TEST_F(StartupTest, APendingPictureWhoseRowCannotBeReadIsKeptForALaterStart) {
     QDir().mkpath(sandbox.AppFolder());
     {
