@@ -143,7 +143,7 @@ void SavePicture(const PassportPhotoInfo* record, QWidget* parent) {
         if (path.isEmpty()) return;
         // The user closed the dialog believing the sheet saved; a photo that cannot give its
         // picture must say so rather than end the export silently.
-        if (GuardValue(QImage(), [&] { return photo.mPicPassPort(); }).isNull()) {
+        if (PhotoPrinting::PassportPictureOf(&photo).isNull()) {
             Desktop::Current().MsgBox(QStringLiteral("The photo \"") + photo.mName +
                                       QStringLiteral("\" could not be saved as a picture: its passport picture is "
                                                      "missing or damaged. ") +

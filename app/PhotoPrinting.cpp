@@ -40,17 +40,6 @@ void DrawCopies(QPainter& g, const PictureArea* areas, size_t count, const QImag
     for (size_t i = 0; i < count; ++i) DrawPassportPhoto(g, areas[i], pic);
 }
 
-// The record's passport picture, or a null picture when it cannot be had: a record that fails
-// to load must not cost the user the other photos.
-QImage PassportPictureOf(const PassportPhotoInfo* record) {
-    if (!record) return QImage();
-    try {
-        return record->mPicPassPort();
-    } catch (...) {
-        return QImage();
-    }
-}
-
 QString LeftOutMessage(const QStringList& names, bool othersPrinted) {
     QStringList quoted;
     for (const QString& name : names) quoted << QLatin1Char('"') + name + QLatin1Char('"');
@@ -64,6 +53,15 @@ QString LeftOutMessage(const QStringList& names, bool othersPrinted) {
 }
 
 } // namespace
+
+QImage PassportPictureOf(const PassportPhotoInfo* record) {
+    if (!record) return QImage();
+    try {
+        return record->mPicPassPort();
+    } catch (...) {
+        return QImage();
+    }
+}
 
 QString MendAdvice(qsizetype photos) {
     // The editor renders the passport picture afresh from the photo's own picture on Save.

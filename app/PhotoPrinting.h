@@ -65,6 +65,9 @@ std::unique_ptr<QPrinter> NewPrinterSettings();
 // when null) and stores the result under "printersettings", whether the user chose OK or Cancel.
 void PageSetup(std::unique_ptr<QPrinter>& printerSettings);
 
+// The record's passport picture, or a null picture when it cannot be had: a record that fails
+// to load must not cost the user the other photos.
+QImage PassportPictureOf(const PassportPhotoInfo* record);
 // What mends photos whose passport picture is missing or damaged, as a sentence to the user.
 QString MendAdvice(qsizetype photos);
 

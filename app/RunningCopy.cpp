@@ -1,5 +1,6 @@
 #include "RunningCopy.h"
 
+#include "FolderItemExtensions.h"
 #include "Guard.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -40,10 +40,6 @@ QString SocketName(const QString& folder) {
         .arg(static_cast<qulonglong>(st.st_ino), 0, 16);
 }
 
-QString Reason(int code) {
-    return QString::fromLocal8Bit(std::strerror(code));
-}
-
 bool SameFile(int fd, const QByteArray& path) {
     struct stat open {}, there {};
     return ::fstat(fd, &open) == 0 && ::lstat(path.constData(), &there) == 0 && open.st_dev == there.st_dev &&
@@ -62,13 +58,7 @@ int MakeLockFile(const QByteArray& path, int& fd) {
     if (fd < 0) return errno;
     // Held before it says whose it is, so that no start takes it for a leftover.
     int code = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
-    const QByteArray text = LockText();
-    for (qsizetype done = 0; code == 0 && done < text.size();) {
-        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) code = n < 0 ? errno : ENOSPC;
-        else done += n;
-    }
+    if (code == 0) code = FolderItemExtensions::WriteAll(fd, LockText());
     if (code) {
         ::unlink(path.constData());
         ::close(fd);
@@ -159,12 +149,12 @@ RunningCopy::Claim RunningCopy::Take() {
             mWhy = QStringLiteral("Kestrine cannot tell whether another copy has the photos in \"%1\": their lock "
                                   "file \"%2\" cannot be examined (%3). Remove that file if no other copy of "
                                   "Kestrine is open on them, then start Kestrine again.")
-                       .arg(folder, lock, Reason(mLockError));
+                       .arg(folder, lock, FolderItemExtensions::SystemText(mLockError));
             break;
         default:
             mWhy = QStringLiteral("Kestrine cannot open the photos in \"%1\" safely: it can neither make their lock "
                                   "file \"%2\" (%3) nor be found by a later start (%4).")
-                       .arg(folder, lock, Reason(mLockError), mListenError);
+                       .arg(folder, lock, FolderItemExtensions::SystemText(mLockError), mListenError);
             break;
         }
         StopListening();

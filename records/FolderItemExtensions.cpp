@@ -39,13 +39,7 @@ int Create(const QByteArray& path, const QByteArray& bytes) {
         ::unlink(path.constData());
         return code;
     };
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        // A write that takes nothing without saying why is a full disk all the same.
-        if (n <= 0) return abandon(n < 0 ? errno : ENOSPC);
-        done += n;
-    }
+    if (const int code = WriteAll(fd, bytes)) return abandon(code);
     if (::fsync(fd) != 0) return abandon(errno);
     if (::close(fd) != 0) {
         const int code = errno;
@@ -56,7 +50,7 @@ int Create(const QByteArray& path, const QByteArray& bytes) {
 }
 
 [[noreturn]] void Refused(int code) {
-    throw NilObjectException(QString::fromLocal8Bit(std::strerror(code)).toUtf8().constData());
+    throw NilObjectException(SystemText(code).toUtf8().constData());
 }
 
 // Follows every link in `path` to the file they end at, which need not exist yet: the write makes
@@ -79,6 +73,21 @@ int RealFile(const QByteArray& path, QByteArray& real) {
 }
 
 } // namespace
+
+QString SystemText(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+int WriteAll(int fd, const QByteArray& bytes) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        // A write that takes nothing without saying why is a full disk all the same.
+        if (n <= 0) return n < 0 ? errno : ENOSPC;
+        done += n;
+    }
+    return 0;
+}
 
 void CreateNewFile(const QString& path, const QByteArray& bytes) {
     if (path.isEmpty()) Refused(ENOENT);

@@ -20,6 +20,11 @@ void SetText(const QString& path, const QByteArray& bytes);
 // Makes the new file `path` (none may be there) holding `bytes`, complete on disk. On failure
 // nothing is left at `path`, and NilObjectException gives the system's text as SetText does.
 void CreateNewFile(const QString& path, const QByteArray& bytes);
+// The system's own words for the error `code` (an errno), such as "No space left on device".
+QString SystemText(int code);
+// Writes all of `bytes` at `fd`'s position; 0, or the errno of the failure (ENOSPC for a write
+// that takes nothing without saying why).
+int WriteAll(int fd, const QByteArray& bytes);
 // Makes the folder's entries durable (after a rename or removal in it); false when the system
 // refused, with errno set.
 bool SyncFolder(const QString& folder);

@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstring>
 #include <exception>
 #include <future>
 #include <limits>
@@ -200,7 +199,7 @@ void PassportPhotoInfo::SaveToDB() {
     }
     // The row may name the new picture only once the picture's name is on disk too.
     if (!FolderItemExtensions::SyncFolder(store.AppFolder)) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        const QString reason = FolderItemExtensions::SystemText(errno);
         QFile::remove(pending);
         CannotWrite(target, reason);
     }

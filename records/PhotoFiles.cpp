@@ -11,7 +11,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -168,16 +167,11 @@ Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
         if (!MoveAside(folder, name).isEmpty()) {
             ++result.movedAside;
         } else if (Exists(dir.filePath(name))) {
-            if (result.reason.isEmpty()) result.reason = QString::fromLocal8Bit(std::strerror(errno));
+            if (result.reason.isEmpty()) result.reason = FolderItemExtensions::SystemText(errno);
             result.stayed << name;
         }
     };
-    // Pictures of an earlier library that could not be moved look like this library's leftovers:
-    // while any may be among them, nothing is deleted.
     bool keep = false;
-    if (auto rs = db.SQLSelect(QStringLiteral("PRAGMA user_version")); rs && !rs->Eof())
-        keep = rs->IdxField(1).IntegerValue() == kKeepsLeftovers;
-
     if (newLibrary) {
         // A library made at this start owns none of them, yet any may be a photo saved a moment
         // before the old library was lost: nothing is deleted.
@@ -186,6 +180,10 @@ Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
                 PictureFilePattern().match(name).hasMatch())
                 keepAside(name);
     } else {
+        // Pictures of an earlier library that could not be moved look like this library's
+        // leftovers: while any may be among them, nothing is deleted.
+        if (auto rs = db.SQLSelect(QStringLiteral("PRAGMA user_version")); rs && !rs->Eof())
+            keep = rs->IdxField(1).IntegerValue() == kKeepsLeftovers;
         QSet<int> rows;
         bool rowsKnown = false;
         if (auto rs = db.SQLSelect(QStringLiteral("select rowid from passportdata"))) {
@@ -223,7 +221,7 @@ Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
     }
     FolderItemExtensions::SyncFolder(folder);
     // Every earlier picture is in the Recovered folder now: sweeps may delete again.
-    if (keep && !newLibrary && result.stayed.isEmpty() && db.SQLExecute(QStringLiteral("PRAGMA user_version = 0")) &&
+    if (keep && result.stayed.isEmpty() && db.SQLExecute(QStringLiteral("PRAGMA user_version = 0")) &&
         db.SQLExecute(QStringLiteral("COMMIT")))
         return result;
     db.SQLExecute(QStringLiteral("ROLLBACK"));

@@ -1,12 +1,12 @@
 #include "SqlFileDatabase.h"
 
 #include "DatabaseRecord.h"
+#include "FolderItemExtensions.h"
 #include "RecordSet.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cerrno>
-#include <cstring>
 #include <sqlite3.h>
 
 namespace {
@@ -80,14 +80,18 @@ void SqlFileDatabase::NoteError(sqlite3* db) {
 }
 
 QString SqlFileDatabase::FailureReason() const {
-    return mSystemError ? QString::fromLocal8Bit(std::strerror(mSystemError)) : mLastError;
+    return mSystemError ? FolderItemExtensions::SystemText(mSystemError) : mLastError;
 }
 
-bool SqlFileDatabase::Open(int flags) {
+void SqlFileDatabase::Forget() {
     mDb.reset();
     mLastError.clear();
     mBusy = mDamaged = false;
     mSystemError = 0;
+}
+
+bool SqlFileDatabase::Open(int flags) {
+    Forget();
     if (DatabaseFile.isEmpty()) return false;
     sqlite3* raw = nullptr;
     const QByteArray path = QFile::encodeName(DatabaseFile);
@@ -121,9 +125,7 @@ bool SqlFileDatabase::InTransaction() const {
 bool SqlFileDatabase::Connect() {
     if (DatabaseFile.isEmpty()) return false;
     if (const QFileInfo file(DatabaseFile); !file.isFile()) {
-        mDb.reset();
-        mLastError.clear();
-        mBusy = mDamaged = false;
+        Forget();
         mSystemError = file.isDir() ? EISDIR : ENOENT;
         return false;
     }

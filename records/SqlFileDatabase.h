@@ -67,6 +67,8 @@ private:
     std::unique_ptr<sqlite3, Closer> mDb;
     void NoteError();
     void NoteError(sqlite3* db);
+    // Closes the connection and clears what the last failure said.
+    void Forget();
     QString mLastError;
     bool mBusy = false;
     bool mDamaged = false;
