@@ -14,6 +14,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <cerrno>
 #include <exception>
 #include <future>
@@ -150,23 +151,25 @@ void PassportPhotoInfo::SaveToDB() {
         rowID = db.LastRowID();
         // A file already named like the new row belongs to no photo of this library (one from an
         // earlier library, or a delete cut short): it is kept aside, never taken, overwritten or
-        // removed. One that cannot be moved keeps its name, and the row takes the next free number
-        // (all above it are free in the table: the new row had the highest).
-        for (;;) {
+        // removed. The row then takes the next number that no such file, here or in the Recovered
+        // folder, carries: an earlier library put back finds each row's own picture or none.
+        // All numbers above the new row's are free in the table: it had the highest.
+        const QSet<int> inUse = PhotoFiles::NumbersInUse(store.AppFolder);
+        const int inserted = rowID;
+        for (;; ++rowID) {
             const QString own = RowIDText(rowID);
-            bool inTheWay = QFileInfo::exists(store.Child(PhotoFiles::DeletedName(rowID)));
+            bool taken = inUse.contains(rowID);
             if (QFileInfo::exists(store.Child(own))) {
-                if (PhotoFiles::MoveAside(store.AppFolder, own).isEmpty())
-                    inTheWay = true;
-                else
-                    ++store.MovedAside;
+                if (!PhotoFiles::MoveAside(store.AppFolder, own).isEmpty()) ++store.MovedAside;
+                taken = true;
             }
-            if (!inTheWay) break;
-            if (rowID == std::numeric_limits<int>::max() ||
-                !db.SQLExecute(QStringLiteral("update passportdata set rowid = ? where rowid = ?"), {rowID + 1, rowID}))
-                CannotWrite(store.Child(own), QStringLiteral("a file of that name is in the way and cannot be moved"));
-            ++rowID;
+            if (!taken) break;
+            if (rowID == std::numeric_limits<int>::max())
+                CannotWrite(store.Child(own), QStringLiteral("no free number is left for a new photo"));
         }
+        if (rowID != inserted &&
+            !db.SQLExecute(QStringLiteral("update passportdata set rowid = ? where rowid = ?"), {rowID, inserted}))
+            Refused(db, "the photo could not be added to the database");
     } else {
         auto rs = db.SQLSelect(
             QStringLiteral("select name, creationdate, passportpicture, previewpicture, passportformat, restoreinfo") +

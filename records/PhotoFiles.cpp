@@ -145,6 +145,26 @@ QString MoveAside(const QString& folder, const QString& name) {
     return target;
 }
 
+QSet<int> NumbersInUse(const QString& folder) {
+    // "7", "7.ABCDEF", "7.deleted" and, in the Recovered folder, "7 (2)" and the like.
+    static const QRegularExpression kept(QStringLiteral("^([0-9]+)(?:[. ].*)?$"));
+    static const QRegularExpression beside(QStringLiteral("^([0-9]+)\\..+$"));
+    QSet<int> numbers;
+    auto collect = [&numbers](const QString& dir, const QRegularExpression& re) {
+        const QStringList names = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                                      QDir::NoSort);
+        for (const QString& name : names)
+            if (const auto m = re.match(name); m.hasMatch()) {
+                bool ok = false;
+                const int n = m.captured(1).toInt(&ok);
+                if (ok) numbers.insert(n);
+            }
+    };
+    collect(RecoveredFolder(folder), kept);
+    collect(folder, beside);
+    return numbers;
+}
+
 bool Settle(SqlFileDatabase& db, const QString& folder, int rowID, const QString& tag) {
     // Inside a transaction the connection reads its own uncommitted row: nothing can be told.
     if (db.InTransaction()) return false;
@@ -172,6 +192,8 @@ Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
         }
     };
     bool keep = false;
+    // Whether every file was judged: the mark is lifted only by a sweep that missed none.
+    bool judged = true;
     if (newLibrary) {
         // A library made at this start owns none of them, yet any may be a photo saved a moment
         // before the old library was lost: nothing is deleted.
@@ -182,8 +204,13 @@ Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
     } else {
         // Pictures of an earlier library that could not be moved look like this library's
         // leftovers: while any may be among them, nothing is deleted.
-        if (auto rs = db.SQLSelect(QStringLiteral("PRAGMA user_version")); rs && !rs->Eof())
+        // A mark that cannot be read may be set.
+        if (auto rs = db.SQLSelect(QStringLiteral("PRAGMA user_version")); rs && !rs->Eof()) {
             keep = rs->IdxField(1).IntegerValue() == kKeepsLeftovers;
+        } else {
+            keep = true;
+            judged = false;
+        }
         QSet<int> rows;
         bool rowsKnown = false;
         if (auto rs = db.SQLSelect(QStringLiteral("select rowid from passportdata"))) {
@@ -196,8 +223,10 @@ Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
                 const RowSays says =
                     SettlePending(db, folder, m.captured(1).toInt(), name.mid(m.capturedLength(1) + 1), true, !keep);
                 if (keep && (says == RowSays::Disowns || says == RowSays::Missing)) keepAside(name);
+                if (says == RowSays::Unknown) judged = false;
             }
         // Without the list of rows nothing is known to be unowned: all is left for a later start.
+        judged = judged && rowsKnown;
         if (rowsKnown) {
             for (const QString& name : names) {
                 const auto m = DeletedPattern().match(name);
@@ -221,7 +250,7 @@ Recovery Recover(SqlFileDatabase& db, const QString& folder, bool newLibrary) {
     }
     FolderItemExtensions::SyncFolder(folder);
     // Every earlier picture is in the Recovered folder now: sweeps may delete again.
-    if (keep && result.stayed.isEmpty() && db.SQLExecute(QStringLiteral("PRAGMA user_version = 0")) &&
+    if (keep && judged && result.stayed.isEmpty() && db.SQLExecute(QStringLiteral("PRAGMA user_version = 0")) &&
         db.SQLExecute(QStringLiteral("COMMIT")))
         return result;
     db.SQLExecute(QStringLiteral("ROLLBACK"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +37,11 @@ bool Replace(const QString& from, const QString& to);
 // Moves `name` of the data folder into its "Recovered" folder, under a name not yet taken there.
 // Its new path, or empty with errno set when it could not be moved.
 QString MoveAside(const QString& folder, const QString& name);
+
+// The numbers a new photo must not take although no row has them: those of pictures lying in the
+// Recovered folder (an earlier library put back would take them for its rows' own) and of pending
+// or set-aside files in the data folder.
+QSet<int> NumbersInUse(const QString& folder);
 
 // What a start's sweep did with the pictures that belong to no photo of the library.
 struct Recovery {

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <cerrno>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -61,6 +62,13 @@ QDateTime SqlFileDatabase::DateFromText(const QString& text) {
 int SqlFileDatabase::BusyTimeoutMs = kDefaultBusyTimeoutMs;
 
 namespace {
+QString SpecialKind(mode_t mode) {
+    if (S_ISFIFO(mode)) return QStringLiteral("a named pipe");
+    if (S_ISSOCK(mode)) return QStringLiteral("a socket");
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("a device");
+    return QStringLiteral("a special file");
+}
+
 bool IsDamage(int code) {
     code &= 0xff;
     return code == SQLITE_CORRUPT || code == SQLITE_NOTADB || code == SQLITE_FORMAT;
@@ -124,9 +132,17 @@ bool SqlFileDatabase::InTransaction() const {
 
 bool SqlFileDatabase::Connect() {
     if (DatabaseFile.isEmpty()) return false;
-    if (const QFileInfo file(DatabaseFile); !file.isFile()) {
+    // Only a regular file is opened: a named pipe would block the start, and other kinds hold
+    // no photos.
+    struct stat st {};
+    const bool found = ::stat(QFile::encodeName(DatabaseFile).constData(), &st) == 0;
+    if (!found || !S_ISREG(st.st_mode)) {
+        const int code = found ? EISDIR : errno;
         Forget();
-        mSystemError = file.isDir() ? EISDIR : ENOENT;
+        if (!found || S_ISDIR(st.st_mode))
+            mSystemError = code;
+        else
+            mLastError = QStringLiteral("it is %1, not a regular file").arg(SpecialKind(st.st_mode));
         return false;
     }
     if (!Open(SQLITE_OPEN_READWRITE)) return false;

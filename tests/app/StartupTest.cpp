@@ -15,11 +15,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <stdexcept>
+#include <sys/stat.h>
 
 namespace {
 
@@ -96,11 +98,13 @@ TEST_F(StartupTest, ANewLibraryBesideOldPicturesKeepsThemAsideAndSaysWhereOnce) 
                   QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3.Ab12Cd"),
                                QStringLiteral("4.deleted")}));
 
-        // The first new photo gets row id 1 and a file of its own; the earlier one stays.
+        // The first new photo takes no number the kept pictures carry: the earlier library, put
+        // back, would take its picture for theirs. The earlier one stays.
         PassportPhotoInfo photo;
         photo.mPicOriginal(QImage(40, 30, QImage::Format_RGB32));
         photo.SaveToDB();
-        EXPECT_EQ(photo.mRowID, 1);
+        EXPECT_EQ(photo.mRowID, 5);
+        EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/5")));
         QFile kept(recovered + QStringLiteral("/1"));
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), QByteArray("an earlier photo 1"));
@@ -116,47 +120,58 @@ TEST_F(StartupTest, ANewLibraryBesideOldPicturesKeepsThemAsideAndSaysWhereOnce) 
 // and no later start deletes them for leftovers of the new library; saves go on meanwhile.
 TEST_F(StartupTest, ANewLibraryThatCannotMoveOldPicturesAsideNeverDeletesThem) {
     const QString folder = sandbox.AppFolder();
-    QDir().mkpath(folder);
+    // "9.ABCDEF" is pending for a row this library never has.
     const QStringList old{QStringLiteral("1"), QStringLiteral("2.ABCDEF"), QStringLiteral("3.deleted"),
-                          QStringLiteral("7")};
-    for (const QString& name : old + QStringList{QStringLiteral("Recovered")}) {
-        QFile f(folder + QLatin1Char('/') + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("an earlier photo " + name.toUtf8());
-    }
-    app->Event_Open();
-    ASSERT_EQ(desktop->messages.size(), 1);
-    EXPECT_EQ(desktop->messages[0],
-              QStringLiteral("Kestrine could not move 4 pictures that belong to no photo in its list into \"%1/Recovered\" "
-                             "(Not a directory): \"1\", \"2.ABCDEF\", \"3.deleted\", \"7\". They stay in \"%1\", and "
-                             "Kestrine will not remove them.")
-                  .arg(folder));
-    PassportPhotoInfo photo;
-    photo.mPicOriginal(QImage(40, 30, QImage::Format_RGB32));
-    photo.SaveToDB();
-    EXPECT_EQ(photo.mRowID, 2);
-
-    for (int start = 0; start < 2; ++start) {
+                          QStringLiteral("7"), QStringLiteral("9.ABCDEF")};
+    for (const bool emptyFile : {false, true}) {
+        SCOPED_TRACE(emptyFile ? "an empty DataFile" : "no DataFile");
+        app.reset(); // it holds the library's lock file
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        if (emptyFile) QFile(DataFile()).open(QIODevice::WriteOnly);
+        for (const QString& name : old + QStringList{QStringLiteral("Recovered")}) {
+            QFile f(folder + QLatin1Char('/') + name);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("an earlier photo " + name.toUtf8());
+        }
         Restart();
         desktop->messages.clear();
         app->Event_Open();
-        EXPECT_TRUE(desktop->messages.isEmpty()) << "told only once";
-        for (const QString& name : old) EXPECT_TRUE(QFileInfo::exists(folder + QLatin1Char('/') + name)) << name.toStdString();
-        EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/2")));
-    }
+        ASSERT_EQ(desktop->messages.size(), 1);
+        EXPECT_EQ(desktop->messages[0],
+                  QStringLiteral("Kestrine could not move 5 pictures that belong to no photo in its list into "
+                                 "\"%1/Recovered\" (Not a directory): \"1\", \"2.ABCDEF\", \"3.deleted\", \"7\", "
+                                 "\"9.ABCDEF\". They stay in \"%1\", and Kestrine will not remove them.")
+                      .arg(folder));
+        // Numbers 1 to 3 carry earlier pictures.
+        PassportPhotoInfo photo;
+        photo.mPicOriginal(QImage(40, 30, QImage::Format_RGB32));
+        photo.SaveToDB();
+        EXPECT_EQ(photo.mRowID, 4);
 
-    // Once the Recovered folder can take them, they go there, and sweeps are ordinary again.
-    QFile::remove(folder + QStringLiteral("/Recovered"));
-    Restart();
-    desktop->messages.clear();
-    app->Event_Open();
-    ASSERT_EQ(desktop->messages.size(), 1);
-    EXPECT_TRUE(desktop->messages[0].startsWith(QStringLiteral("Kestrine found 4 pictures")))
-        << desktop->messages[0].toStdString();
-    EXPECT_EQ(QDir(folder + QStringLiteral("/Recovered")).entryList(QDir::Files, QDir::Name), old);
-    auto version = app->db()->SQLSelect(QStringLiteral("PRAGMA user_version"));
-    ASSERT_TRUE(version && !version->Eof());
-    EXPECT_EQ(version->IdxField(1).IntegerValue(), 0);
+        for (int start = 0; start < 2; ++start) {
+            Restart();
+            desktop->messages.clear();
+            app->Event_Open();
+            EXPECT_TRUE(desktop->messages.isEmpty()) << "told only once";
+            for (const QString& name : old)
+                EXPECT_TRUE(QFileInfo::exists(folder + QLatin1Char('/') + name)) << name.toStdString();
+            EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/4")));
+        }
+
+        // Once the Recovered folder can take them, they go there, and sweeps are ordinary again.
+        QFile::remove(folder + QStringLiteral("/Recovered"));
+        Restart();
+        desktop->messages.clear();
+        app->Event_Open();
+        ASSERT_EQ(desktop->messages.size(), 1);
+        EXPECT_TRUE(desktop->messages[0].startsWith(QStringLiteral("Kestrine found 5 pictures")))
+            << desktop->messages[0].toStdString();
+        EXPECT_EQ(QDir(folder + QStringLiteral("/Recovered")).entryList(QDir::Files, QDir::Name), old);
+        auto version = app->db()->SQLSelect(QStringLiteral("PRAGMA user_version"));
+        ASSERT_TRUE(version && !version->Eof());
+        EXPECT_EQ(version->IdxField(1).IntegerValue(), 0);
+    }
 }
 
 // Only a damaged file is called corrupt: advice to delete one that merely cannot be opened would
@@ -170,6 +185,27 @@ TEST_F(StartupTest, ADataFileThatCannotBeOpenedIsNotCalledCorruptAndIsLeftAlone)
                                           "and restart app.")}));
     EXPECT_TRUE(app->QuitRequested());
     EXPECT_TRUE(QFileInfo(DataFile() + QStringLiteral("/inside")).isDir());
+
+    // Neither a named pipe (opening one would wait for a writer) nor a socket is opened, or
+    // taken for a missing file.
+    ASSERT_TRUE(QDir(DataFile()).removeRecursively());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(DataFile()).constData(), 0600), 0);
+    QLocalServer socket;
+    for (const char* kind : {"a named pipe", "a socket"}) {
+        if (QLatin1String(kind) == QLatin1String("a socket")) {
+            ASSERT_TRUE(QFile::remove(DataFile()));
+            ASSERT_TRUE(socket.listen(DataFile()));
+        }
+        Restart();
+        desktop->messages.clear();
+        app->Event_Open();
+        EXPECT_EQ(desktop->messages, QStringList({QStringLiteral("Data file at %1 cannot be opened: it is %2, not a "
+                                                                 "regular file.  Check that you may read and write "
+                                                                 "it, and restart app.")
+                                                      .arg(DataFile(), QLatin1String(kind))}));
+        EXPECT_TRUE(app->QuitRequested());
+        EXPECT_TRUE(QFileInfo::exists(DataFile()) && !QFileInfo(DataFile()).isFile());
+    }
 }
 
 TEST_F(StartupTest, APendingPictureWhoseRowCannotBeReadIsKeptForALaterStart) {
