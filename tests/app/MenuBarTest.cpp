@@ -23,6 +23,9 @@
 
 namespace {
 
+// Only ends the wait for a window system that never answers; a busy machine may be slow to.
+constexpr int kHangMs = 60000;
+
 struct MenuBarTest : ::testing::Test {
     XdgSandbox sandbox;
     std::unique_ptr<App> app;
@@ -139,7 +142,7 @@ struct ShownWindow {
 
 TEST_F(MenuBarTest, ShortcutsReachTheFrontWindowsHandlersAndObeyItsEnabling) {
     ShownWindow main(true);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&main.window));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main.window, kHangMs));
     QStringList calls;
     bool selection = false;
     menus.AddWindowHandler(&main.window, QStringLiteral("FilePageSetup"), [&] { calls << "PageSetup"; return false; });
@@ -162,7 +165,7 @@ TEST_F(MenuBarTest, ShortcutsReachTheFrontWindowsHandlersAndObeyItsEnabling) {
 
 TEST_F(MenuBarTest, CtrlWClosesAWindowThatDoesNotShowTheMenuBar) {
     ShownWindow main(true);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&main.window));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main.window, kHangMs));
     QWidget prefs;
     prefs.resize(200, 100);
     int closes = 0;
@@ -173,7 +176,7 @@ TEST_F(MenuBarTest, CtrlWClosesAWindowThatDoesNotShowTheMenuBar) {
     });
     prefs.show();
     prefs.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&prefs));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&prefs, kHangMs));
     int prefsCommands = 0;
     menus.AddAppHandler(QStringLiteral("EditPreferences"), [&] { return ++prefsCommands > 0; });
     QTest::keyClick(&prefs, Qt::Key_Comma, Qt::ControlModifier); // the application's item, from any window
@@ -186,14 +189,14 @@ TEST_F(MenuBarTest, CtrlWClosesAWindowThatDoesNotShowTheMenuBar) {
     main.window.hide();
     prefs.show();
     prefs.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&prefs));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&prefs, kHangMs));
     QTest::keyClick(&prefs, Qt::Key_W, Qt::ControlModifier);
     EXPECT_EQ(closes, 2);
 }
 
 TEST_F(MenuBarTest, TheFocusedControlIsAskedFirstAndItsEnablingHasTheLastWord) {
     ShownWindow main(false);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&main.window));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main.window, kHangMs));
     QStringList calls;
     menus.AddWindowHandler(main.field, QStringLiteral("EditSelectAll"), [&] { calls << "field"; return false; });
     menus.AddWindowHandler(&main.window, QStringLiteral("EditSelectAll"), [&] { calls << "window"; return false; });
@@ -309,7 +312,7 @@ TEST_F(MenuBarTest, ToolbarButtonsShowNoTooltips) {
     auto* toolbar = new Toolbar1;
     window.addToolBar(toolbar);
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, kHangMs));
     toolbar->Edit->setEnabled(true); // a changed action hands its button the tooltip again
     for (QAction* item : {toolbar->AddNew, toolbar->Edit, toolbar->Print, toolbar->Save, toolbar->Delete}) {
         QWidget* button = toolbar->widgetForAction(item);

@@ -42,6 +42,9 @@
 
 namespace {
 
+// Only ends the wait for a window system that never answers; a busy machine may be slow to.
+constexpr int kHangMs = 60000;
+
 const QString kTooSmall = QStringLiteral(
     "Warning: this image is too small to print a quality passport photo.  Please import another higher resolution "
     "image.");
@@ -784,7 +787,7 @@ TEST_F(EditWindowTest, ArrowButtonsAndKeysMoveOnePixelExceptWhileASliderHasTheFo
         EXPECT_EQ(centre(), start);
 
         w.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w, kHangMs));
         Get<QComboBox>(w, "puFormat")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // the name field, its text all selected
         QCoreApplication::processEvents();
