@@ -170,8 +170,18 @@ bool SqlFileDatabase::PagesAreWhole() {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
     if (!text || qstrcmp(text, "ok") != 0) {
         mLastError = text ? QString::fromUtf8(text) : QStringLiteral("damaged database");
-        mDamaged = true;
+        // A page the disk would not give is no sign of damage: deleting the file would lose
+        // every photo that a second try may read.
+        static const QRegularExpression unread(
+            QStringLiteral("unable to get the page\\. error code=(\\d+)|failed to get page"));
+        const auto m = unread.match(mLastError);
+        mDamaged = !m.hasMatch() || IsDamage(m.captured(1).toInt());
         mSystemError = 0;
+        if (!mDamaged) {
+            mSystemError = sqlite3_system_errno(mDb.get());
+            const int code = m.captured(1).toInt();
+            mLastError = QString::fromUtf8(sqlite3_errstr(code ? code : SQLITE_IOERR));
+        }
         return false;
     }
     return true;

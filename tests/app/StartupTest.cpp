@@ -174,6 +174,60 @@ TEST_F(StartupTest, ANewLibraryThatCannotMoveOldPicturesAsideNeverDeletesThem) {
     }
 }
 
+// Runs `sql` on the data file at `path` with a connection of its own; the first column of its
+// first row, or -1.
+int RunOn(const QString& path, const char* sql) {
+    sqlite3* db = nullptr;
+    int first = -1;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+            first = sqlite3_column_int(stmt, 0);
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return first;
+}
+
+// A sweep that could not read the list of rows, or the row of a pending picture, has not judged
+// every file: the library stays marked, so the start after it, which reads them all, still
+// deletes none of the earlier pictures.
+TEST_F(StartupTest, AMarkedLibraryWhoseRowsCannotBeReadKeepsItsMarkAndEveryEarlierPicture) {
+    const QString folder = sandbox.AppFolder();
+    struct Case {
+        const char* kept;
+        const char* hide;
+        const char* restore;
+    };
+    for (const Case& c : {Case{"8.deleted", "alter table passportdata rename to hidden",
+                               "alter table hidden rename to passportdata"},
+                          Case{"2.ABCDEF", "alter table passportdata rename column restoreinfo to hidden",
+                               "alter table passportdata rename column hidden to restoreinfo"}}) {
+        SCOPED_TRACE(c.kept);
+        app.reset(); // it holds the library's lock file
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        for (const QString& name : {QString::fromLatin1(c.kept), QStringLiteral("Recovered")}) {
+            QFile f(folder + QLatin1Char('/') + name);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("an earlier photo");
+        }
+        Restart();
+        app->Event_Open(); // a new library, marked, as the Recovered folder is a plain file
+        app.reset();
+        ASSERT_EQ(RunOn(DataFile(), "PRAGMA user_version"), 1);
+        RunOn(DataFile(), c.hide);
+        Restart();
+        app->Event_Open();
+        app.reset();
+        EXPECT_EQ(RunOn(DataFile(), "PRAGMA user_version"), 1);
+        RunOn(DataFile(), c.restore);
+        Restart();
+        app->Event_Open();
+        EXPECT_TRUE(QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(c.kept)));
+    }
+}
+
 // Only a damaged file is called corrupt: advice to delete one that merely cannot be opened would
 // throw the whole library away.
 TEST_F(StartupTest, ADataFileThatCannotBeOpenedIsNotCalledCorruptAndIsLeftAlone) {

@@ -6,6 +6,9 @@
 //                                    call's name and its paths ("fsync <what the fd names>")
 //   KESTRINE_FAULT_NOSPACE_AFTER=B   writes to regular files get B bytes in all, then ENOSPC
 //   KESTRINE_FAULT_MANUAL=1          count only from kestrine_fault_begin() on
+//   KESTRINE_FAULT_FAIL_READ_AT=N    the N-th read of a file named "DataFile" fails with EIO; each
+//                                    read is logged as "read", the failed one as "failed read";
+//                                    such a file is never mapped, so that every page is read
 // Every other call goes straight through to the C library.
 #include <algorithm>
 #include <cerrno>
@@ -14,8 +17,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
@@ -30,6 +35,8 @@ long gNoSpaceAfter = -1;
 bool gArmed = true;
 long gCalls = 0;
 long gWritten = 0;
+long gFailReadAt = 0;
+long gReads = 0;
 
 template <class F> F Next(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
@@ -42,6 +49,7 @@ __attribute__((constructor)) void ReadSettings() {
         gLog = ::open(v, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (const char* v = std::getenv("KESTRINE_FAULT_NOSPACE_AFTER")) gNoSpaceAfter = std::atol(v);
     if (const char* v = std::getenv("KESTRINE_FAULT_MANUAL")) gArmed = *v != '1';
+    if (const char* v = std::getenv("KESTRINE_FAULT_FAIL_READ_AT")) gFailReadAt = std::atol(v);
 }
 
 // Counts one file-changing call (and logs it) and kills the process when its turn came; true
@@ -75,6 +83,29 @@ bool ChangingFd(const char* call, int fd) {
         path[n > 0 ? n : 0] = '\0';
     }
     return Changing(call, path);
+}
+
+// Whether `fd` is open on a file whose name is `name`.
+bool Names(int fd, const char* name) {
+    char link[64], path[PATH_MAX];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = ::readlink(link, path, sizeof path - 1);
+    if (n <= 0) return false;
+    path[n] = '\0';
+    const char* slash = std::strrchr(path, '/');
+    return std::strcmp(slash ? slash + 1 : path, name) == 0;
+}
+
+// True when this read is the one to fail.
+bool FailingRead(int fd) {
+    if (!gArmed || gFailReadAt <= 0 || !Names(fd, "DataFile")) return false;
+    const bool fail = ++gReads == gFailReadAt;
+    if (gLog >= 0) {
+        const char* line = fail ? "failed read\n" : "read\n";
+        Next<ssize_t (*)(int, const void*, size_t)>("write")(gLog, line, std::strlen(line));
+    }
+    if (fail) errno = EIO;
+    return fail;
 }
 
 // How much of a write of `size` bytes to `fd` may go through; -1 with ENOSPC when none.
@@ -173,6 +204,32 @@ int mkdir(const char* path, mode_t mode) {
 int mkdirat(int dir, const char* path, mode_t mode) {
     if (Changing("mkdirat", path)) return -1;
     return Next<int (*)(int, const char*, mode_t)>("mkdirat")(dir, path, mode);
+}
+
+ssize_t pread(int fd, void* data, size_t size, off_t offset) {
+    if (FailingRead(fd)) return -1;
+    return Next<ssize_t (*)(int, void*, size_t, off_t)>("pread")(fd, data, size, offset);
+}
+
+ssize_t pread64(int fd, void* data, size_t size, off_t offset) {
+    if (FailingRead(fd)) return -1;
+    return Next<ssize_t (*)(int, void*, size_t, off_t)>("pread64")(fd, data, size, offset);
+}
+
+void* mmap(void* at, size_t size, int protection, int flags, int fd, off_t offset) {
+    if (gFailReadAt > 0 && fd >= 0 && Names(fd, "DataFile")) {
+        errno = ENOMEM;
+        return MAP_FAILED;
+    }
+    return Next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap")(at, size, protection, flags, fd, offset);
+}
+
+void* mmap64(void* at, size_t size, int protection, int flags, int fd, off_t offset) {
+    if (gFailReadAt > 0 && fd >= 0 && Names(fd, "DataFile")) {
+        errno = ENOMEM;
+        return MAP_FAILED;
+    }
+    return Next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap64")(at, size, protection, flags, fd, offset);
 }
 
 ssize_t write(int fd, const void* data, size_t size) {

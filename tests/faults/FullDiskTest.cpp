@@ -16,6 +16,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sqlite3.h>
 #include <sys/wait.h>
 
 // Each write of the application is run in a child process whose files may grow no larger than
@@ -47,10 +48,12 @@ struct Outcome {
 };
 
 std::unique_ptr<ChildProcess> Start(const Home& home, const std::string& op, const std::string& limit,
-                                    const QString& argument = {}) {
+                                    const QString& argument = {}, ChildProcess::Environment more = {}) {
     std::vector<std::string> args{op, limit};
     if (!argument.isEmpty()) args.push_back(argument.toStdString());
-    return std::make_unique<ChildProcess>(FULL_DISK_HARNESS, args, home.Environment());
+    ChildProcess::Environment environment = home.Environment();
+    environment.insert(environment.end(), more.begin(), more.end());
+    return std::make_unique<ChildProcess>(FULL_DISK_HARNESS, args, environment);
 }
 
 Outcome Finish(ChildProcess& child) {
@@ -65,8 +68,8 @@ Outcome Finish(ChildProcess& child) {
 }
 
 Outcome RunOnce(const Home& home, const std::string& op, const std::string& limit,
-                const QString& argument = {}) {
-    auto child = Start(home, op, limit, argument);
+                const QString& argument = {}, ChildProcess::Environment more = {}) {
+    auto child = Start(home, op, limit, argument, std::move(more));
     return Finish(*child);
 }
 
@@ -82,6 +85,13 @@ void CopyTree(const QString& from, const QString& to) {
         else
             QFile::copy(path, target);
     }
+}
+
+Home CopyOf(const Home& base, const QString& root) {
+    CopyTree(base.root, root);
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return Home{root};
 }
 
 struct FullDiskTest : ::testing::Test {
@@ -129,13 +139,8 @@ struct FullDiskTest : ::testing::Test {
     std::vector<Home> Copies(const std::string& op, size_t count) {
         std::vector<Home> homes;
         static int made = 0;
-        for (size_t i = 0; i < count; ++i) {
-            Home h{dir->filePath(QStringLiteral("%1-%2").arg(QString::fromStdString(op)).arg(++made))};
-            CopyTree(base.root, h.root);
-            QFile::setPermissions(h.root + QStringLiteral("/runtime"),
-                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-            homes.push_back(h);
-        }
+        for (size_t i = 0; i < count; ++i)
+            homes.push_back(CopyOf(base, dir->filePath(QStringLiteral("%1-%2").arg(QString::fromStdString(op)).arg(++made))));
         return homes;
     }
 
@@ -329,6 +334,79 @@ TEST_F(FullDiskTest, AFullDiskWhenThePreferencesAreSavedKeepsTheFileAndSaysSo) {
                           StoredData::ReadFile(home.PrefsFile()).contains("DrawCropMarks=boolean=False"));
                   }
               });
+}
+
+int UserVersion(const QString& folder) {
+    sqlite3* db = nullptr;
+    int version = -1;
+    if (sqlite3_open_v2(QFile::encodeName(folder + QStringLiteral("/DataFile")).constData(), &db,
+                        SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            version = sqlite3_column_int(stmt, 0);
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return version;
+}
+
+// A library marked for the earlier pictures it could not move aside (its Recovered folder is a
+// plain file) keeps them, and its mark, through a start at each of whose reads of the database
+// the disk failed in turn, and through the start after it. A failed read while the file is opened
+// refuses the library without calling it corrupt.
+TEST(FailedReadTest, AReadThatFailsAtAnyPointOfAStartDeletesNoEarlierPictureThenOrLater) {
+    QTemporaryDir dir;
+    const Home base{dir.filePath(QStringLiteral("base"))};
+    for (const char* sub : {"/data/Kestrine", "/config", "/runtime"}) QDir().mkpath(base.root + QLatin1String(sub));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(base.Data() + QStringLiteral("/DataFile")).constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "create table passportdata (rowid integer primary key, name varchar, creationdate "
+                           "timestamp, passportpicture binary, previewpicture binary, passportformat varchar, "
+                           "restoreinfo varchar);"
+                           "CREATE TABLE preferences ( prefname VARCHAR, prefvalue VARCHAR );"
+                           "insert into passportdata (rowid, name, restoreinfo) values (1, 'one', ''), (2, 'two', '');"
+                           "PRAGMA user_version = 1;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    // A pending picture its row disowns, and one a delete set aside for a row that is gone.
+    const QStringList kept{QStringLiteral("2.ABCDEF"), QStringLiteral("8.deleted")};
+    for (const QString& name : kept + QStringList{QStringLiteral("Recovered")}) {
+        QFile f(base.Data() + QLatin1Char('/') + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("an earlier photo");
+    }
+    auto failingRead = [](long n, const QString& log) -> ChildProcess::Environment {
+        return {{"LD_PRELOAD", FAULT_SHIM},
+                {"KESTRINE_FAULT_FAIL_READ_AT", std::to_string(n)},
+                {"KESTRINE_FAULT_LOG", log.toStdString()}};
+    };
+    const Home counted = CopyOf(base, base.root + QStringLiteral("-counted"));
+    const QString log = counted.root + QStringLiteral("/reads.log");
+    ASSERT_TRUE(RunOnce(counted, "open", "-", {}, failingRead(1L << 40, log)).done);
+    const long reads = QString::fromLatin1(StoredData::ReadFile(log)).count(QStringLiteral("read\n"));
+
+    // From the last read back to those of the open itself.
+    int swept = 0;
+    for (long n = reads; n > 0; --n) {
+        SCOPED_TRACE("read " + std::to_string(n) + " of " + std::to_string(reads) + " failed");
+        const Home home = CopyOf(base, base.root + QStringLiteral("-%1").arg(n));
+        const Outcome faulted = RunOnce(home, "open", "-", {}, failingRead(n, home.root + QStringLiteral("/log")));
+        ASSERT_TRUE(faulted.done) << faulted.output;
+        const bool refused = faulted.output.find("quit ") != std::string::npos;
+        if (refused) {
+            EXPECT_TRUE(Told(faulted, QStringLiteral(" cannot be opened: "))) << faulted.output;
+        }
+        const Outcome next = RunOnce(home, "open", "-");
+        ASSERT_TRUE(next.done && next.messages.isEmpty()) << next.output;
+        for (const QString& name : kept) EXPECT_TRUE(QFileInfo::exists(home.Data() + QLatin1Char('/') + name));
+        EXPECT_EQ(UserVersion(home.Data()), 1);
+        if (refused) break;
+        ++swept;
+    }
+    EXPECT_GE(swept, 2);
 }
 
 } // namespace
