@@ -102,6 +102,7 @@ App::~App() {
     for (const QPointer<QWidget>& w : windows) delete w.data();
     DataStore& store = DataStore::Current();
     store.db.reset();
+    store.BeforeChange = nullptr;
     store.AppFolder.clear();
     store.RecordsWasDeleted = false;
 }
@@ -277,6 +278,7 @@ bool App::TakeLibrary() {
     switch (copy->Take()) {
     case RunningCopy::Claim::Own:
         mCopy = std::move(copy);
+        DataStore::Current().BeforeChange = [copy = mCopy.get()] { copy->KeepLockFile(); };
         return true;
     case RunningCopy::Claim::HandedOver:
         break;

@@ -52,15 +52,24 @@ QByteArray LockText() {
            QSysInfo::machineHostName().toUtf8() + '\n';
 }
 
-// 0 with the new lock file, held, in `fd`; or the errno of the failure, leaving nothing.
+// 0 with the new lock file, held, in `fd`; or the errno of the failure, leaving no file of its
+// own. EEXIST also when the file was no longer ours by the time it was held.
 int MakeLockFile(const QByteArray& path, int& fd) {
     fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return errno;
     // Held before it says whose it is, so that no start takes it for a leftover.
     int code = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
-    if (code == 0) code = FolderItemExtensions::WriteAll(fd, LockText());
+    // Before the flock, a start that cannot ask this copy may have judged the file unheld and put
+    // its own in its place, or hold it now to remove it: only the file the path names, held by
+    // this copy, keeps others out. The caller looks at the path again.
+    const bool ours = SameFile(fd, path);
+    if (code == EWOULDBLOCK || (code == 0 && !ours))
+        code = EEXIST;
+    else if (code == 0)
+        code = FolderItemExtensions::WriteAll(fd, LockText());
     if (code) {
-        ::unlink(path.constData());
+        // One that another start holds is that start's to remove.
+        if (ours && code != EEXIST) ::unlink(path.constData());
         ::close(fd);
         fd = -1;
     }
@@ -216,6 +225,11 @@ RunningCopy::Locked RunningCopy::TakeLockFile(int timeoutMs) {
         }
     }
     return Locked::Unlockable;
+}
+
+void RunningCopy::KeepLockFile() {
+    if (mLockFd >= 0 || !mServer) return;
+    TakeLockFile(0);
 }
 
 void RunningCopy::ReleaseLockFile() {

@@ -28,6 +28,9 @@ public:
 
     // Waits at most AnswerTimeoutMs for a copy that has the folder, or for its lock file.
     Claim Take();
+    // A copy that has the folder without its lock file (the disk was full at its start) makes
+    // one now if it can, so that starts elsewhere keep out from then on.
+    void KeepLockFile();
     // What the user is told after Refused.
     QString Why() const { return mWhy; }
     static int AnswerTimeoutMs;

@@ -3,6 +3,7 @@
 #include "SqlFileDatabase.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 // What the photo records need of the running application: the data folder, the open
@@ -14,6 +15,9 @@ struct DataStore {
     // Files a new photo found in the way of its name and moved into the Recovered folder, for
     // the caller to tell the user of (and set back to 0).
     int MovedAside = 0;
+    // Run before each change to the library: the application makes sure it holds the library's
+    // lock file by then.
+    std::function<void()> BeforeChange;
 
     // The path of a file in the data folder; raises NilObjectException when there is no folder.
     QString Child(const QString& name) const;

@@ -42,6 +42,7 @@ QString Where(int rowID) {
 class WriteTransaction {
 public:
     explicit WriteTransaction(SqlFileDatabase& db) : mDb(db) {
+        if (const auto& before = DataStore::Current().BeforeChange) before();
         if (!mDb.SQLExecute(QStringLiteral("BEGIN IMMEDIATE")))
             Refused(mDb, "the photo database is busy or cannot be written");
         mOpen = true;

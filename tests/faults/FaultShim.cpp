@@ -9,6 +9,9 @@
 //   KESTRINE_FAULT_FAIL_READ_AT=N    the N-th read of a file named "DataFile" fails with EIO; each
 //                                    read is logged as "read", the failed one as "failed read";
 //                                    such a file is never mapped, so that every page is read
+//   KESTRINE_FAULT_LOCK_TAKEN=1      at the first flock of a file named ".lock", plays a start
+//                                    elsewhere that judged the file unheld just before: replaces
+//                                    it with a file of its own, held until this process ends
 // Every other call goes straight through to the C library.
 #include <algorithm>
 #include <cerrno>
@@ -20,6 +23,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -37,6 +41,7 @@ long gCalls = 0;
 long gWritten = 0;
 long gFailReadAt = 0;
 long gReads = 0;
+bool gTakeLock = false;
 
 template <class F> F Next(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
@@ -50,6 +55,7 @@ __attribute__((constructor)) void ReadSettings() {
     if (const char* v = std::getenv("KESTRINE_FAULT_NOSPACE_AFTER")) gNoSpaceAfter = std::atol(v);
     if (const char* v = std::getenv("KESTRINE_FAULT_MANUAL")) gArmed = *v != '1';
     if (const char* v = std::getenv("KESTRINE_FAULT_FAIL_READ_AT")) gFailReadAt = std::atol(v);
+    if (const char* v = std::getenv("KESTRINE_FAULT_LOCK_TAKEN")) gTakeLock = *v == '1';
 }
 
 // Counts one file-changing call (and logs it) and kills the process when its turn came; true
@@ -230,6 +236,22 @@ void* mmap64(void* at, size_t size, int protection, int flags, int fd, off_t off
         return MAP_FAILED;
     }
     return Next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap64")(at, size, protection, flags, fd, offset);
+}
+
+int flock(int fd, int operation) {
+    if (gTakeLock && (operation & LOCK_EX) && Names(fd, ".lock")) {
+        gTakeLock = false;
+        char link[64], path[PATH_MAX];
+        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+        const ssize_t n = ::readlink(link, path, sizeof path - 1);
+        if (n > 0) {
+            path[n] = '\0';
+            Next<int (*)(const char*)>("unlink")(path);
+            const int other = ::open(path, O_RDWR | O_CREAT | O_EXCL, 0644);
+            if (other >= 0) Next<int (*)(int, int)>("flock")(other, LOCK_EX | LOCK_NB);
+        }
+    }
+    return Next<int (*)(int, int)>("flock")(fd, operation);
 }
 
 ssize_t write(int fd, const void* data, size_t size) {

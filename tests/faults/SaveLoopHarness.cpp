@@ -6,7 +6,8 @@
 // Usage: SaveLoopHarness <data folder> <first seq> <random seed> <count, 0 = until killed>
 //                        <"all": also update rows that were there before | "own">
 // Each line is written whole and flushed, so a reader that kills the harness has every line of
-// the saves that returned.
+// the saves that returned. KESTRINE_BUSY_TIMEOUT_MS, when set, is how long a save waits for
+// another connection's writes.
 #include "DataStore.h"
 #include "FaultPhotos.h"
 #include "PassportPhotoInfo.h"
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
     const long count = std::atol(argv[4]);
     const bool updateOthers = std::string(argv[5]) == "all";
 
+    if (const QByteArray wait = qgetenv("KESTRINE_BUSY_TIMEOUT_MS"); !wait.isEmpty())
+        SqlFileDatabase::BusyTimeoutMs = wait.toInt();
     if (!StoredData::OpenForRecords(folder)) return 3;
     DataStore& store = DataStore::Current();
 
