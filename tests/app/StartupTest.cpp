@@ -31,6 +31,20 @@ struct StartupTest : AppTest {
         app.reset();
         app = NewTestApp();
     }
+    // A data folder of an earlier library: `files`, each holding "an earlier photo <name>", and
+    // an empty DataFile when `emptyDataFile`; the application is not running.
+    void EarlierFolder(const QStringList& files, bool emptyDataFile = false) {
+        app.reset(); // it holds the library's lock file
+        const QString folder = sandbox.AppFolder();
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        if (emptyDataFile) QFile(DataFile()).open(QIODevice::WriteOnly);
+        for (const QString& name : files) {
+            QFile f(folder + QLatin1Char('/') + name);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("an earlier photo " + name.toUtf8());
+        }
+    }
 };
 
 QStringList SchemaOf(SqlFileDatabase& db) {
@@ -75,17 +89,11 @@ TEST_F(StartupTest, ANewLibraryBesideOldPicturesKeepsThemAsideAndSaysWhereOnce) 
     const QString recovered = folder + QStringLiteral("/Recovered");
     for (const bool emptyFile : {false, true}) {
         SCOPED_TRACE(emptyFile ? "an empty DataFile" : "no DataFile");
-        app.reset(); // it holds the library's lock file
-        QDir(folder).removeRecursively();
-        QDir().mkpath(folder);
-        if (emptyFile) QFile(DataFile()).open(QIODevice::WriteOnly);
         // Numbered pictures, a picture a save left pending and one a delete set aside: in a new
         // library each may be the last copy of a photo.
-        for (const char* name : {"1", "2", "3.Ab12Cd", "4.deleted"}) {
-            QFile f(folder + QLatin1Char('/') + QLatin1String(name));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray("an earlier photo ") + name);
-        }
+        ASSERT_NO_FATAL_FAILURE(EarlierFolder({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3.Ab12Cd"),
+                                               QStringLiteral("4.deleted")},
+                                              emptyFile));
         Restart();
         desktop->messages.clear();
         app->Event_Open();
@@ -125,15 +133,7 @@ TEST_F(StartupTest, ANewLibraryThatCannotMoveOldPicturesAsideNeverDeletesThem) {
                           QStringLiteral("7"), QStringLiteral("9.ABCDEF")};
     for (const bool emptyFile : {false, true}) {
         SCOPED_TRACE(emptyFile ? "an empty DataFile" : "no DataFile");
-        app.reset(); // it holds the library's lock file
-        QDir(folder).removeRecursively();
-        QDir().mkpath(folder);
-        if (emptyFile) QFile(DataFile()).open(QIODevice::WriteOnly);
-        for (const QString& name : old + QStringList{QStringLiteral("Recovered")}) {
-            QFile f(folder + QLatin1Char('/') + name);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write("an earlier photo " + name.toUtf8());
-        }
+        ASSERT_NO_FATAL_FAILURE(EarlierFolder(old + QStringList{QStringLiteral("Recovered")}, emptyFile));
         Restart();
         desktop->messages.clear();
         app->Event_Open();
@@ -204,14 +204,7 @@ TEST_F(StartupTest, AMarkedLibraryWhoseRowsCannotBeReadKeepsItsMarkAndEveryEarli
                           Case{"2.ABCDEF", "alter table passportdata rename column restoreinfo to hidden",
                                "alter table passportdata rename column hidden to restoreinfo"}}) {
         SCOPED_TRACE(c.kept);
-        app.reset(); // it holds the library's lock file
-        QDir(folder).removeRecursively();
-        QDir().mkpath(folder);
-        for (const QString& name : {QString::fromLatin1(c.kept), QStringLiteral("Recovered")}) {
-            QFile f(folder + QLatin1Char('/') + name);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write("an earlier photo");
-        }
+        ASSERT_NO_FATAL_FAILURE(EarlierFolder({QString::fromLatin1(c.kept), QStringLiteral("Recovered")}));
         Restart();
         app->Event_Open(); // a new library, marked, as the Recovered folder is a plain file
         app.reset();
