@@ -79,27 +79,27 @@ bool Changing(const char* call, const char* first, const char* second = nullptr)
     return false;
 }
 
+// The path `fd` is open on, or empty.
+void PathOf(int fd, char (&path)[PATH_MAX]) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = ::readlink(link, path, sizeof path - 1);
+    path[n > 0 ? n : 0] = '\0';
+}
+
 // The same for a call on a descriptor, logged with the path it names.
 bool ChangingFd(const char* call, int fd) {
     char path[PATH_MAX] = "";
-    if (gArmed && gLog >= 0) {
-        char link[64];
-        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-        const ssize_t n = ::readlink(link, path, sizeof path - 1);
-        path[n > 0 ? n : 0] = '\0';
-    }
+    if (gArmed && gLog >= 0) PathOf(fd, path);
     return Changing(call, path);
 }
 
 // Whether `fd` is open on a file whose name is `name`.
 bool Names(int fd, const char* name) {
-    char link[64], path[PATH_MAX];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    const ssize_t n = ::readlink(link, path, sizeof path - 1);
-    if (n <= 0) return false;
-    path[n] = '\0';
+    char path[PATH_MAX];
+    PathOf(fd, path);
     const char* slash = std::strrchr(path, '/');
-    return std::strcmp(slash ? slash + 1 : path, name) == 0;
+    return slash && std::strcmp(slash + 1, name) == 0;
 }
 
 // True when this read is the one to fail.
@@ -130,6 +130,15 @@ ssize_t Allowance(int fd, size_t size) {
 ssize_t Counted(ssize_t written) {
     if (written > 0 && gArmed) gWritten += written;
     return written;
+}
+
+// A mapping of the data file, refused while its reads may fail.
+void* Map(const char* name, void* at, size_t size, int protection, int flags, int fd, off_t offset) {
+    if (gFailReadAt > 0 && fd >= 0 && Names(fd, "DataFile")) {
+        errno = ENOMEM;
+        return MAP_FAILED;
+    }
+    return Next<void* (*)(void*, size_t, int, int, int, off_t)>(name)(at, size, protection, flags, fd, offset);
 }
 
 } // namespace
@@ -223,33 +232,21 @@ ssize_t pread64(int fd, void* data, size_t size, off_t offset) {
 }
 
 void* mmap(void* at, size_t size, int protection, int flags, int fd, off_t offset) {
-    if (gFailReadAt > 0 && fd >= 0 && Names(fd, "DataFile")) {
-        errno = ENOMEM;
-        return MAP_FAILED;
-    }
-    return Next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap")(at, size, protection, flags, fd, offset);
+    return Map("mmap", at, size, protection, flags, fd, offset);
 }
 
 void* mmap64(void* at, size_t size, int protection, int flags, int fd, off_t offset) {
-    if (gFailReadAt > 0 && fd >= 0 && Names(fd, "DataFile")) {
-        errno = ENOMEM;
-        return MAP_FAILED;
-    }
-    return Next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap64")(at, size, protection, flags, fd, offset);
+    return Map("mmap64", at, size, protection, flags, fd, offset);
 }
 
 int flock(int fd, int operation) {
     if (gTakeLock && (operation & LOCK_EX) && Names(fd, ".lock")) {
         gTakeLock = false;
-        char link[64], path[PATH_MAX];
-        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-        const ssize_t n = ::readlink(link, path, sizeof path - 1);
-        if (n > 0) {
-            path[n] = '\0';
-            Next<int (*)(const char*)>("unlink")(path);
-            const int other = ::open(path, O_RDWR | O_CREAT | O_EXCL, 0644);
-            if (other >= 0) Next<int (*)(int, int)>("flock")(other, LOCK_EX | LOCK_NB);
-        }
+        char path[PATH_MAX];
+        PathOf(fd, path);
+        Next<int (*)(const char*)>("unlink")(path);
+        const int other = ::open(path, O_RDWR | O_CREAT | O_EXCL, 0644);
+        if (other >= 0) Next<int (*)(int, int)>("flock")(other, LOCK_EX | LOCK_NB);
     }
     return Next<int (*)(int, int)>("flock")(fd, operation);
 }
