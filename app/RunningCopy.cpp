@@ -52,8 +52,9 @@ QByteArray LockText() {
            QSysInfo::machineHostName().toUtf8() + '\n';
 }
 
-// 0 with the new lock file, held, in `fd`; or the errno of the failure, leaving no file of its
-// own. EEXIST also when the file was no longer ours by the time it was held.
+// 0 with the new lock file, held, in `fd`; or the errno of the failure, the file removed unless
+// another start holds it. EEXIST also when that start holds it, or the path names another file
+// by the time it was held: the caller looks again.
 int MakeLockFile(const QByteArray& path, int& fd) {
     fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return errno;
