@@ -1,6 +1,7 @@
 #include "App.h"
 #include "TestApp.h"
 #include "CpuClock.h"
+#include "DataFileFaults.h"
 #include "DataStore.h"
 #include "MenuDispatcher.h"
 #include "PassportPhotoInfo.h"
@@ -174,21 +175,6 @@ TEST_F(StartupTest, ANewLibraryThatCannotMoveOldPicturesAsideNeverDeletesThem) {
     }
 }
 
-// Runs `sql` on the data file at `path` with a connection of its own; the first column of its
-// first row, or -1.
-int RunOn(const QString& path, const char* sql) {
-    sqlite3* db = nullptr;
-    int first = -1;
-    if (sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-            first = sqlite3_column_int(stmt, 0);
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return first;
-}
-
 // A sweep that could not read the list of rows, or the row of a pending picture, has not judged
 // every file: the library stays marked, so the start after it, which reads them all, still
 // deletes none of the earlier pictures.
@@ -208,13 +194,13 @@ TEST_F(StartupTest, AMarkedLibraryWhoseRowsCannotBeReadKeepsItsMarkAndEveryEarli
         Restart();
         app->Event_Open(); // a new library, marked, as the Recovered folder is a plain file
         app.reset();
-        ASSERT_EQ(RunOn(DataFile(), "PRAGMA user_version"), 1);
-        RunOn(DataFile(), c.hide);
+        ASSERT_EQ(DataFileFaults::Run(DataFile(), QStringLiteral("PRAGMA user_version")), 1);
+        ASSERT_EQ(DataFileFaults::Run(DataFile(), QString::fromLatin1(c.hide)), 0);
         Restart();
         app->Event_Open();
         app.reset();
-        EXPECT_EQ(RunOn(DataFile(), "PRAGMA user_version"), 1);
-        RunOn(DataFile(), c.restore);
+        EXPECT_EQ(DataFileFaults::Run(DataFile(), QStringLiteral("PRAGMA user_version")), 1);
+        ASSERT_EQ(DataFileFaults::Run(DataFile(), QString::fromLatin1(c.restore)), 0);
         Restart();
         app->Event_Open();
         EXPECT_TRUE(QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(c.kept)));

@@ -1,4 +1,5 @@
 #include "ChildProcess.h"
+#include "DataFileFaults.h"
 #include "FaultPhotos.h"
 #include "PictureCompare.h"
 #include "QtPrinters.h"
@@ -16,7 +17,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sqlite3.h>
 #include <sys/wait.h>
 
 // Each write of the application is run in a child process whose files may grow no larger than
@@ -140,7 +140,8 @@ struct FullDiskTest : ::testing::Test {
         std::vector<Home> homes;
         static int made = 0;
         for (size_t i = 0; i < count; ++i)
-            homes.push_back(CopyOf(base, dir->filePath(QStringLiteral("%1-%2").arg(QString::fromStdString(op)).arg(++made))));
+            homes.push_back(
+                CopyOf(base, dir->filePath(QStringLiteral("%1-%2").arg(QString::fromStdString(op)).arg(++made))));
         return homes;
     }
 
@@ -336,21 +337,6 @@ TEST_F(FullDiskTest, AFullDiskWhenThePreferencesAreSavedKeepsTheFileAndSaysSo) {
               });
 }
 
-int UserVersion(const QString& folder) {
-    sqlite3* db = nullptr;
-    int version = -1;
-    if (sqlite3_open_v2(QFile::encodeName(folder + QStringLiteral("/DataFile")).constData(), &db,
-                        SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW)
-            version = sqlite3_column_int(stmt, 0);
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return version;
-}
-
 // A library marked for the earlier pictures it could not move aside (its Recovered folder is a
 // plain file) keeps them, and its mark, through a start at each of whose reads of the database
 // the disk failed in turn, and through the start after it. A failed read while the file is opened
@@ -359,18 +345,9 @@ TEST(FailedReadTest, AReadThatFailsAtAnyPointOfAStartDeletesNoEarlierPictureThen
     QTemporaryDir dir;
     const Home base{dir.filePath(QStringLiteral("base"))};
     for (const char* sub : {"/data/Kestrine", "/config", "/runtime"}) QDir().mkpath(base.root + QLatin1String(sub));
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(base.Data() + QStringLiteral("/DataFile")).constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "create table passportdata (rowid integer primary key, name varchar, creationdate "
-                           "timestamp, passportpicture binary, previewpicture binary, passportformat varchar, "
-                           "restoreinfo varchar);"
-                           "CREATE TABLE preferences ( prefname VARCHAR, prefvalue VARCHAR );"
-                           "insert into passportdata (rowid, name, restoreinfo) values (1, 'one', ''), (2, 'two', '');"
-                           "PRAGMA user_version = 1;",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    const QString dataFile = base.Data() + QStringLiteral("/DataFile");
+    ASSERT_TRUE(DataFileFaults::MakeSample(dataFile, 2));
+    ASSERT_EQ(DataFileFaults::Run(dataFile, QStringLiteral("PRAGMA user_version = 1")), 0);
     // A pending picture its row disowns, and one a delete set aside for a row that is gone.
     const QStringList kept{QStringLiteral("2.ABCDEF"), QStringLiteral("8.deleted")};
     for (const QString& name : kept + QStringList{QStringLiteral("Recovered")}) {
@@ -402,7 +379,8 @@ TEST(FailedReadTest, AReadThatFailsAtAnyPointOfAStartDeletesNoEarlierPictureThen
         const Outcome next = RunOnce(home, "open", "-");
         ASSERT_TRUE(next.done && next.messages.isEmpty()) << next.output;
         for (const QString& name : kept) EXPECT_TRUE(QFileInfo::exists(home.Data() + QLatin1Char('/') + name));
-        EXPECT_EQ(UserVersion(home.Data()), 1);
+        EXPECT_EQ(
+            DataFileFaults::Run(home.Data() + QStringLiteral("/DataFile"), QStringLiteral("PRAGMA user_version")), 1);
         if (refused) break;
         ++swept;
     }

@@ -88,6 +88,15 @@ bool CrashSnapshot(const QString& path, const QString& copy) {
     return copied && Bytes(copy) != before && Bytes(copy + QStringLiteral("-journal")).size() > 512;
 }
 
+int Run(const QString& path, const QString& sql) {
+    SqlFileDatabase db;
+    db.DatabaseFile = path;
+    if (!db.Connect()) return -1;
+    auto rs = db.SQLSelect(sql);
+    if (!rs) return -1;
+    return rs->Eof() ? 0 : static_cast<int>(rs->IdxField(1).IntegerValue());
+}
+
 int PageSize(const QString& path) {
     const QByteArray header = Bytes(path).left(100);
     if (header.size() < 100 || !header.startsWith("SQLite format 3")) return 0;

@@ -24,6 +24,10 @@ bool MakeSample(const QString& path, int rows);
 // False when SQLite did not write into the file before the crash point.
 bool CrashSnapshot(const QString& path, const QString& copy);
 
+// Runs the statement `sql` on the database at `path` with a connection of its own: the integer
+// in the first column of its first row, 0 when it gives none, -1 when it fails.
+int Run(const QString& path, const QString& sql);
+
 // The database's page size, read from its header (0 when it has none).
 int PageSize(const QString& path);
 // The root page of `table`, from sqlite_master (0 when not found).
