@@ -7,8 +7,11 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cerrno>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -145,6 +148,15 @@ bool SqlFileDatabase::Connect() {
             mLastError = QStringLiteral("it is %1, not a regular file").arg(SpecialKind(st.st_mode));
         return false;
     }
+    if (OpenWhole()) return true;
+    // SQLite tells a page that the disk would not give inside a statement as damage. Told so,
+    // the user would delete a whole file: it is damaged only if it reads through and fails its
+    // check again.
+    if (!mDamaged || !ReadsThrough()) return false;
+    return OpenWhole();
+}
+
+bool SqlFileDatabase::OpenWhole() {
     if (!Open(SQLITE_OPEN_READWRITE)) return false;
     // A file cut short, with pages overwritten, or stripped of the journal that would have
     // undone a crash often still shows its schema; only a walk over every page tells. Opening
@@ -154,6 +166,28 @@ bool SqlFileDatabase::Connect() {
         return false;
     }
     return true;
+}
+
+bool SqlFileDatabase::ReadsThrough() {
+    const int fd = ::open(QFile::encodeName(DatabaseFile).constData(), O_RDONLY | O_CLOEXEC);
+    int code = fd < 0 ? errno : 0;
+    // A page at a time, in the requests the database itself makes of the disk.
+    static constexpr size_t kChunk = 4096;
+    std::vector<char> buffer(fd < 0 ? 0 : kChunk);
+    for (off_t at = 0; !code;) {
+        const ssize_t n = ::pread(fd, buffer.data(), kChunk, at);
+        if (n > 0)
+            at += n;
+        else if (n == 0)
+            break;
+        else if (errno != EINTR)
+            code = errno;
+    }
+    if (fd >= 0) ::close(fd);
+    if (!code) return true;
+    Forget();
+    mSystemError = code;
+    return false;
 }
 
 bool SqlFileDatabase::PagesAreWhole() {

@@ -41,8 +41,9 @@ public:
     bool Error() const { return !mLastError.isEmpty(); }
     // True when the last failure was another connection holding the file locked past the wait.
     bool Busy() const { return mBusy; }
-    // True when Connect refused the file for what it holds: no database, or a damaged one. Any
-    // other refusal (permission, I/O error, a folder in its place) says nothing of the file.
+    // True when Connect refused the file for what it holds: no database, or a damaged one, as a
+    // second check after reading it whole still found. Any other refusal (permission, I/O error,
+    // a folder in its place) says nothing of the file.
     bool Damaged() const { return mDamaged; }
     // The system's own words for the last refusal that was no damage, or SQLite's.
     QString FailureReason() const;
@@ -58,7 +59,10 @@ public:
 
 private:
     bool Open(int flags);
+    bool OpenWhole();
     bool PagesAreWhole();
+    // Whether every byte of the file can be read; when not, the failure is noted as the reason.
+    bool ReadsThrough();
     bool Exec(const QString& statement, const QVariantList& params);
 
     struct Closer {

@@ -9,6 +9,8 @@
 //   KESTRINE_FAULT_FAIL_READ_AT=N    the N-th read of a file named "DataFile" fails with EIO; each
 //                                    read is logged as "read", the failed one as "failed read";
 //                                    such a file is never mapped, so that every page is read
+//   KESTRINE_FAULT_EACH_OPENING=1    the reads are counted anew for each opening of the file, so
+//                                    that every opening meets its N-th read failing
 //   KESTRINE_FAULT_LOCK_TAKEN=1      at the first flock of a file named ".lock", plays a start
 //                                    elsewhere that judged the file unheld just before: replaces
 //                                    it with a file of its own, held until this process ends
@@ -41,6 +43,9 @@ long gCalls = 0;
 long gWritten = 0;
 long gFailReadAt = 0;
 long gReads = 0;
+bool gEachOpening = false;
+constexpr int kDescriptors = 4096;
+long gReadsOn[kDescriptors] = {}; // for each descriptor, since it was opened
 bool gTakeLock = false;
 
 template <class F> F Next(const char* name) {
@@ -56,6 +61,7 @@ __attribute__((constructor)) void ReadSettings() {
     if (const char* v = std::getenv("KESTRINE_FAULT_MANUAL")) gArmed = *v != '1';
     if (const char* v = std::getenv("KESTRINE_FAULT_FAIL_READ_AT")) gFailReadAt = std::atol(v);
     if (const char* v = std::getenv("KESTRINE_FAULT_LOCK_TAKEN")) gTakeLock = *v == '1';
+    if (const char* v = std::getenv("KESTRINE_FAULT_EACH_OPENING")) gEachOpening = *v == '1';
 }
 
 // Counts one file-changing call (and logs it) and kills the process when its turn came; true
@@ -105,7 +111,8 @@ bool Names(int fd, const char* name) {
 // True when this read is the one to fail.
 bool FailingRead(int fd) {
     if (!gArmed || gFailReadAt <= 0 || !Names(fd, "DataFile")) return false;
-    const bool fail = ++gReads == gFailReadAt;
+    long& reads = gEachOpening && fd < kDescriptors ? gReadsOn[fd] : gReads;
+    const bool fail = ++reads == gFailReadAt;
     if (gLog >= 0) {
         const char* line = fail ? "failed read\n" : "read\n";
         Next<ssize_t (*)(int, const void*, size_t)>("write")(gLog, line, std::strlen(line));
@@ -237,6 +244,11 @@ void* mmap(void* at, size_t size, int protection, int flags, int fd, off_t offse
 
 void* mmap64(void* at, size_t size, int protection, int flags, int fd, off_t offset) {
     return Map("mmap64", at, size, protection, flags, fd, offset);
+}
+
+int close(int fd) {
+    if (fd >= 0 && fd < kDescriptors) gReadsOn[fd] = 0;
+    return Next<int (*)(int)>("close")(fd);
 }
 
 int flock(int fd, int operation) {

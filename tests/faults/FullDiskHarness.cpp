@@ -8,9 +8,9 @@
 //   export <file>   the first listed photo saved as a JPEG sheet to <file>
 //   prefs           the option "DrawCropMarks" turned over, then the application closed
 //   print <file>    the first listed photo printed to the PDF <file>
-//   open            nothing more: what the start said, "quit <code>" when it asked to quit, then
-//                   the close, as the application's own would run; so does any start that asked
-//                   to quit
+//   open            nothing more: what the start said, "quit <code>" when it asked to quit, else
+//                   "listed <n>" for the photos in the list, then the close, as the application's
+//                   own would run; so does any start that asked to quit
 //   hold            minimises the main window, says "ready" and runs the event loop until killed,
 //                   saying "front" when a later start brought the window back
 // KESTRINE_ANSWER_TIMEOUT_MS, when set, is how long a start waits for the copy that has the library.
@@ -20,6 +20,7 @@
 #include "App.h"
 #include "FileTypes1.h"
 #include "Guard.h"
+#include "PhotoListModel.h"
 #include "Prefs.h"
 #include "PrinterSetupString.h"
 #include "RunningCopy.h"
@@ -89,7 +90,10 @@ int main(int argc, char** argv) {
     if (op == "open" || app.QuitRequested()) {
         for (QString message : desktop.messages)
             Say("message " + message.replace(QLatin1Char('\n'), QStringLiteral("\\n")).toUtf8());
-        if (app.QuitRequested()) Say("quit " + QByteArray::number(app.QuitCode()));
+        if (app.QuitRequested())
+            Say("quit " + QByteArray::number(app.QuitCode()));
+        else if (win)
+            Say("listed " + QByteArray::number(win->Rows().ListCount()));
         Guard([&app] { app.Event_Close(); });
         Say("done");
         return 0;
