@@ -366,6 +366,23 @@ TEST_F(MainWindowTest, AFailedSaveIsReportedAndTheRowStaysListed) {
     EXPECT_EQ(desktop->messages[1], QStringLiteral("Kestrine found a picture in its data folder that belongs to no "
                                                    "photo in its list. It is kept in \"%1/Recovered\".")
                                         .arg(folder));
+
+    // One that cannot be moved there (Recovered is a plain file) stays where it is, untouched,
+    // and the user is not told it was kept in Recovered.
+    ASSERT_TRUE(QDir(folder).rename(QStringLiteral("Recovered"), QStringLiteral("Recovered earlier")));
+    for (const QString& name : {QStringLiteral("Recovered"), QString::number(id + 3)}) {
+        QFile plain(folder + QLatin1Char('/') + name);
+        ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+        plain.write("an earlier photo");
+    }
+    desktop->openAnswers.push_back(photo);
+    desktop->modalScripts.push_back(ImportAndSave(QStringLiteral("Third")));
+    Win().AddNewPicture();
+    EXPECT_EQ(desktop->messages.size(), 2) << desktop->messages.join('\n').toStdString();
+    EXPECT_EQ(Win().Rows().CellTag(Win().Rows().LastIndex())->mRowID, id + 4);
+    QFile stayed(folder + QLatin1Char('/') + QString::number(id + 3));
+    ASSERT_TRUE(stayed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stayed.readAll(), "an earlier photo");
 }
 
 TEST_F(MainWindowTest, ScreenshotWithThreePhotos) {

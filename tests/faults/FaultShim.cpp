@@ -14,6 +14,7 @@
 //   KESTRINE_FAULT_LOCK_TAKEN=1      at the first flock of a file named ".lock", plays a start
 //                                    elsewhere that judged the file unheld just before: replaces
 //                                    it with a file of its own, held until this process ends
+//   KESTRINE_FAULT_LOCK_TAKEN=same   the same, but that start holds this very file, opened anew
 // Every other call goes straight through to the C library.
 #include <algorithm>
 #include <cerrno>
@@ -47,6 +48,7 @@ bool gEachOpening = false;
 constexpr int kDescriptors = 4096;
 long gReadsOn[kDescriptors] = {}; // for each descriptor, since it was opened
 bool gTakeLock = false;
+bool gTakeSameLock = false;
 
 template <class F> F Next(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
@@ -60,7 +62,10 @@ __attribute__((constructor)) void ReadSettings() {
     if (const char* v = std::getenv("KESTRINE_FAULT_NOSPACE_AFTER")) gNoSpaceAfter = std::atol(v);
     if (const char* v = std::getenv("KESTRINE_FAULT_MANUAL")) gArmed = *v != '1';
     if (const char* v = std::getenv("KESTRINE_FAULT_FAIL_READ_AT")) gFailReadAt = std::atol(v);
-    if (const char* v = std::getenv("KESTRINE_FAULT_LOCK_TAKEN")) gTakeLock = *v == '1';
+    if (const char* v = std::getenv("KESTRINE_FAULT_LOCK_TAKEN")) {
+        gTakeSameLock = std::strcmp(v, "same") == 0;
+        gTakeLock = *v == '1' || gTakeSameLock;
+    }
     if (const char* v = std::getenv("KESTRINE_FAULT_EACH_OPENING")) gEachOpening = *v == '1';
 }
 
@@ -256,8 +261,8 @@ int flock(int fd, int operation) {
         gTakeLock = false;
         char path[PATH_MAX];
         PathOf(fd, path);
-        Next<int (*)(const char*)>("unlink")(path);
-        const int other = ::open(path, O_RDWR | O_CREAT | O_EXCL, 0644);
+        if (!gTakeSameLock) Next<int (*)(const char*)>("unlink")(path);
+        const int other = ::open(path, gTakeSameLock ? O_RDWR : O_RDWR | O_CREAT | O_EXCL, 0644);
         if (other >= 0) Next<int (*)(int, int)>("flock")(other, LOCK_EX | LOCK_NB);
     }
     return Next<int (*)(int, int)>("flock")(fd, operation);

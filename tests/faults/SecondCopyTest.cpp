@@ -431,6 +431,25 @@ TEST_F(SecondCopyTest, AStartWhoseLockFileWasReplacedBeforeItHeldItRefusesTheLib
                                    "again.\nquit 0\ndone\n");
 }
 
+// Another start holds the very lock file this one just made, at the moment this one flocks it:
+// that file is the other start's to remove, and the library stays the other start's.
+TEST_F(SecondCopyTest, AStartWhoseNewLockFileIsHeldElsewhereBeforeItsFlockLeavesItAndRefusesTheLibrary) {
+    Start();
+    TearDown();
+    auto start = Holder(sandbox.DataHome(), QStringLiteral("late"),
+                        {{"LD_PRELOAD", FAULT_SHIM}, {"KESTRINE_FAULT_LOCK_TAKEN", "same"},
+                         {"KESTRINE_ANSWER_TIMEOUT_MS", "300"}});
+    WaitForLine(*start, "ready"); // that is, until it ends, unless it took the library
+    if (start->OutputFd() >= 0) start->Kill();
+    start->Finish();
+    EXPECT_EQ(start->Output(), "message Kestrine is already open with the photos in \"" +
+                                   sandbox.AppFolder().toStdString() + "\" elsewhere: their lock file \"" +
+                                   LockFile().toStdString() +
+                                   "\" is held by another program. Quit it there before starting Kestrine "
+                                   "again.\nquit 0\ndone\n");
+    EXPECT_TRUE(QFileInfo::exists(LockFile()));
+}
+
 // The running copy holds its lock file for its whole run, makes it at its first save when the
 // disk was full at its start, and at its end removes only the lock file it made.
 TEST_F(SecondCopyTest, TheRunningCopyHoldsItsLockFileFromItsFirstSaveAtTheLatestAndRemovesOnlyItsOwn) {
