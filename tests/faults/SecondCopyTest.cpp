@@ -133,6 +133,25 @@ struct SecondCopyTest : ::testing::Test {
         RunningCopy::AnswerTimeoutMs = timeout;
     }
     QString LockFile() const { return sandbox.AppFolder() + QStringLiteral("/.lock"); }
+    // A later start beside a library that no copy has, with a start elsewhere played at its flock
+    // of its new lock file (`how` as KESTRINE_FAULT_LOCK_TAKEN says); all it said.
+    std::string StartWithLockTaken(const char* how) {
+        Start();
+        TearDown();
+        auto start = Holder(sandbox.DataHome(), QStringLiteral("late"),
+                            {{"LD_PRELOAD", FAULT_SHIM}, {"KESTRINE_FAULT_LOCK_TAKEN", how},
+                             {"KESTRINE_ANSWER_TIMEOUT_MS", "300"}});
+        WaitForLine(*start, "ready"); // that is, until it ends, unless it took the library
+        if (start->OutputFd() >= 0) start->Kill();
+        start->Finish();
+        return start->Output();
+    }
+    // What such a start says when it refuses the library held elsewhere.
+    std::string HeldElsewhere() const {
+        return "message Kestrine is already open with the photos in \"" + sandbox.AppFolder().toStdString() +
+               "\" elsewhere: their lock file \"" + LockFile().toStdString() +
+               "\" is held by another program. Quit it there before starting Kestrine again.\nquit 0\ndone\n";
+    }
 };
 
 // The rows a harness reported as saved, by row id.
@@ -416,37 +435,13 @@ TEST_F(SecondCopyTest, StartsAtOnceBesideAnEmptyLockLeaveOneCopyThatTheOthersHan
 // ask it (another computer sharing the folder) and took it for a leftover: the file the path
 // then names is the other's, and this start refuses instead of opening a second list.
 TEST_F(SecondCopyTest, AStartWhoseLockFileWasReplacedBeforeItHeldItRefusesTheLibrary) {
-    Start();
-    TearDown();
-    auto start = Holder(sandbox.DataHome(), QStringLiteral("late"),
-                        {{"LD_PRELOAD", FAULT_SHIM}, {"KESTRINE_FAULT_LOCK_TAKEN", "1"},
-                         {"KESTRINE_ANSWER_TIMEOUT_MS", "300"}});
-    WaitForLine(*start, "ready"); // that is, until it ends, unless it took the library
-    if (start->OutputFd() >= 0) start->Kill();
-    start->Finish();
-    EXPECT_EQ(start->Output(), "message Kestrine is already open with the photos in \"" +
-                                   sandbox.AppFolder().toStdString() + "\" elsewhere: their lock file \"" +
-                                   LockFile().toStdString() +
-                                   "\" is held by another program. Quit it there before starting Kestrine "
-                                   "again.\nquit 0\ndone\n");
+    EXPECT_EQ(StartWithLockTaken("1"), HeldElsewhere());
 }
 
 // Another start holds the very lock file this one just made, at the moment this one flocks it:
 // that file is the other start's to remove, and the library stays the other start's.
 TEST_F(SecondCopyTest, AStartWhoseNewLockFileIsHeldElsewhereBeforeItsFlockLeavesItAndRefusesTheLibrary) {
-    Start();
-    TearDown();
-    auto start = Holder(sandbox.DataHome(), QStringLiteral("late"),
-                        {{"LD_PRELOAD", FAULT_SHIM}, {"KESTRINE_FAULT_LOCK_TAKEN", "same"},
-                         {"KESTRINE_ANSWER_TIMEOUT_MS", "300"}});
-    WaitForLine(*start, "ready"); // that is, until it ends, unless it took the library
-    if (start->OutputFd() >= 0) start->Kill();
-    start->Finish();
-    EXPECT_EQ(start->Output(), "message Kestrine is already open with the photos in \"" +
-                                   sandbox.AppFolder().toStdString() + "\" elsewhere: their lock file \"" +
-                                   LockFile().toStdString() +
-                                   "\" is held by another program. Quit it there before starting Kestrine "
-                                   "again.\nquit 0\ndone\n");
+    EXPECT_EQ(StartWithLockTaken("same"), HeldElsewhere());
     EXPECT_TRUE(QFileInfo::exists(LockFile()));
 }
 
