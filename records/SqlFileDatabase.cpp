@@ -11,7 +11,6 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -172,10 +171,9 @@ bool SqlFileDatabase::ReadsThrough() {
     const int fd = ::open(QFile::encodeName(DatabaseFile).constData(), O_RDONLY | O_CLOEXEC);
     int code = fd < 0 ? errno : 0;
     // A page at a time, in the requests the database itself makes of the disk.
-    static constexpr size_t kChunk = 4096;
-    std::vector<char> buffer(fd < 0 ? 0 : kChunk);
+    char page[4096];
     for (off_t at = 0; !code;) {
-        const ssize_t n = ::pread(fd, buffer.data(), kChunk, at);
+        const ssize_t n = ::pread(fd, page, sizeof page, at);
         if (n > 0)
             at += n;
         else if (n == 0)

@@ -89,6 +89,20 @@ void CopyTree(const QString& from, const QString& to) {
     }
 }
 
+// Runs `count` children eight at a time: `start(i)` starts the i-th, and `check(i, outcome)` is
+// handed what it did. Stops at a fatal failure, as an assertion in a plain loop would.
+void EightAtATime(size_t count, const std::function<std::unique_ptr<ChildProcess>(size_t)>& start,
+                  const std::function<void(size_t, const Outcome&)>& check) {
+    for (size_t first = 0; first < count; first += 8) {
+        std::vector<std::unique_ptr<ChildProcess>> batch;
+        for (size_t i = first; i < std::min(count, first + 8); ++i) batch.push_back(start(i));
+        for (size_t i = first; i < first + batch.size(); ++i) {
+            check(i, Finish(*batch[i - first]));
+            if (::testing::Test::HasFatalFailure()) return;
+        }
+    }
+}
+
 Home CopyOf(const Home& base, const QString& root) {
     CopyTree(base.root, root);
     QFile::setPermissions(root + QStringLiteral("/runtime"),
@@ -151,20 +165,17 @@ struct FullDiskTest : ::testing::Test {
     void RunLimits(const std::string& op, const std::vector<qint64>& limits, const QString& argument,
                    const std::function<void(const Home&, qint64, const Outcome&)>& check) {
         const std::vector<Home> homes = Copies(op, limits.size());
-        for (size_t first = 0; first < limits.size(); first += 8) {
-            std::vector<std::unique_ptr<ChildProcess>> batch;
-            const size_t end = std::min(limits.size(), first + 8);
-            for (size_t i = first; i < end; ++i) {
+        EightAtATime(
+            limits.size(),
+            [&](size_t i) {
                 const QString arg = argument == QStringLiteral("<sheet>") ? homes[i].Sheet() : argument;
-                batch.push_back(Start(homes[i], op, limits[i] < 0 ? "-" : std::to_string(limits[i]), arg));
-            }
-            for (size_t i = first; i < end; ++i) {
-                const Outcome o = Finish(*batch[i - first]);
+                return Start(homes[i], op, limits[i] < 0 ? "-" : std::to_string(limits[i]), arg);
+            },
+            [&](size_t i, const Outcome& o) {
                 SCOPED_TRACE(op + " with files limited to " + std::to_string(limits[i]) + " bytes");
                 ASSERT_TRUE(WIFEXITED(o.status) && WEXITSTATUS(o.status) == 0 && o.done) << o.output;
                 check(homes[i], limits[i], o);
-            }
-        }
+            });
     }
 };
 
@@ -342,9 +353,10 @@ TEST_F(FullDiskTest, AFullDiskWhenThePreferencesAreSavedKeepsTheFileAndSaysSo) {
 // A library marked for the earlier pictures it could not move aside (its Recovered folder is a
 // plain file) keeps them, and its mark, through a start at each of whose reads of the database
 // the disk failed in turn, and through the start after it: once, and at each opening of the
-// file, as a share that fails the same request of every connection would. A failed read is never told as damage, whose advice is to delete the file: the start
-// refuses the library as one that cannot be opened, or opens it whole. A damaged file is still
-// called corrupt when a read failed as well.
+// file, as a share that fails the same request of every connection would. A failed read is never
+// told as damage, whose advice is to delete the file: the start refuses the library as one that
+// cannot be opened, or opens it whole. A damaged file is still called corrupt when a read failed
+// as well.
 TEST(FailedReadTest, AReadThatFailsAtAnyPointOfAStartDeletesNoEarlierPictureThenOrLater) {
     QTemporaryDir dir;
     const Home base{dir.filePath(QStringLiteral("base"))};
@@ -365,14 +377,13 @@ TEST(FailedReadTest, AReadThatFailsAtAnyPointOfAStartDeletesNoEarlierPictureThen
                 {"KESTRINE_FAULT_EACH_OPENING", eachOpening ? "1" : "0"},
                 {"KESTRINE_FAULT_LOG", log.toStdString()}};
     };
-    auto listed = [](const Outcome& o) { return o.listed == 2; };
     auto toldCorrupt = [](const Outcome& o) {
         return o.messages.filter(QStringLiteral(" appears corrupt.  Try deleting file")).size() == 1;
     };
     const Home counted = CopyOf(base, base.root + QStringLiteral("-counted"));
     const QString log = counted.root + QStringLiteral("/reads.log");
     const Outcome whole = RunOnce(counted, "open", "-", {}, failingRead(1L << 40, log));
-    ASSERT_TRUE(whole.done && listed(whole)) << whole.output;
+    ASSERT_TRUE(whole.done && whole.listed == 2) << whole.output;
     const long reads = QString::fromLatin1(StoredData::ReadFile(log)).count(QStringLiteral("read\n"));
 
     int opened = 0;
@@ -380,18 +391,16 @@ TEST(FailedReadTest, AReadThatFailsAtAnyPointOfAStartDeletesNoEarlierPictureThen
         std::vector<std::pair<long, Home>> cases;
         for (long n = 1; n <= reads; ++n)
             cases.emplace_back(n, CopyOf(base, base.root + QStringLiteral("-%1-%2").arg(eachOpening).arg(n)));
-        for (size_t first = 0; first < cases.size(); first += 8) {
-            std::vector<std::unique_ptr<ChildProcess>> batch;
-            for (size_t i = first; i < std::min(cases.size(), first + 8); ++i) {
+        EightAtATime(
+            cases.size(),
+            [&](size_t i) {
                 const Home& home = cases[i].second;
-                batch.push_back(
-                    Start(home, "open", "-", {}, failingRead(cases[i].first, home.root + "/log", eachOpening)));
-            }
-            for (size_t i = first; i < first + batch.size(); ++i) {
+                return Start(home, "open", "-", {}, failingRead(cases[i].first, home.root + "/log", eachOpening));
+            },
+            [&](size_t i, const Outcome& faulted) {
                 const Home& home = cases[i].second;
                 SCOPED_TRACE("read " + std::to_string(cases[i].first) + " of " + std::to_string(reads) +
                              (eachOpening ? " of each opening failed" : " failed once"));
-                const Outcome faulted = Finish(*batch[i - first]);
                 ASSERT_TRUE(faulted.done) << faulted.output;
                 if (faulted.output.find("quit ") != std::string::npos) {
                     EXPECT_TRUE(Told(faulted, QStringLiteral(" cannot be opened: "))) << faulted.output;
@@ -401,14 +410,14 @@ TEST(FailedReadTest, AReadThatFailsAtAnyPointOfAStartDeletesNoEarlierPictureThen
                     ++opened;
                 }
                 const Outcome next = RunOnce(home, "open", "-");
-                ASSERT_TRUE(next.done && next.messages.isEmpty() && listed(next)) << next.output;
+                ASSERT_TRUE(next.done && next.messages.isEmpty() && next.listed == 2) << next.output;
                 for (const QString& name : kept)
                     EXPECT_TRUE(QFileInfo::exists(home.Data() + QLatin1Char('/') + name));
                 EXPECT_EQ(DataFileFaults::Run(home.Data() + QStringLiteral("/DataFile"),
                                               QStringLiteral("PRAGMA user_version")),
                           1);
-            }
-        }
+            });
+        if (HasFatalFailure()) return;
     }
     // At least the reads after the open's own, and those a second try read whole, let it open.
     EXPECT_GE(opened, 4);
