@@ -6,11 +6,14 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -147,11 +150,14 @@ bool SqlFileDatabase::Connect() {
             mLastError = QStringLiteral("it is %1, not a regular file").arg(SpecialKind(st.st_mode));
         return false;
     }
+    // The open maps the file: a page the disk refuses there is a SIGBUS, which nothing can
+    // catch. Read plainly first, a refused page is an error to tell.
+    if (!ReadsThrough(std::size_t(1) << 30)) return false;
     if (OpenWhole()) return true;
     // SQLite tells a page that the disk would not give inside a statement as damage. Told so,
-    // the user would delete a whole file: it is damaged only if it reads through and fails its
-    // check again.
-    if (!mDamaged || !ReadsThrough()) return false;
+    // the user would delete a whole file: it is damaged only if it reads through, a page at a
+    // time as the database asks a share for it, and fails its check again.
+    if (!mDamaged || !ReadsThrough(4096)) return false;
     return OpenWhole();
 }
 
@@ -167,20 +173,38 @@ bool SqlFileDatabase::OpenWhole() {
     return true;
 }
 
-bool SqlFileDatabase::ReadsThrough() {
+bool SqlFileDatabase::ReadsThrough(size_t request) {
     const int fd = ::open(QFile::encodeName(DatabaseFile).constData(), O_RDONLY | O_CLOEXEC);
     int code = fd < 0 ? errno : 0;
-    // A page at a time, in the requests the database itself makes of the disk.
-    char page[4096];
-    for (off_t at = 0; !code;) {
-        const ssize_t n = ::pread(fd, page, sizeof page, at);
-        if (n > 0)
-            at += n;
-        else if (n == 0)
-            break;
-        else if (errno != EINTR)
+    struct stat st {};
+    if (!code && ::fstat(fd, &st) != 0) code = errno;
+    // Only reaching each page matters, so the pages go to /dev/null without being copied
+    // anywhere; where the file system cannot send a file, they are read into a buffer instead.
+    const int sink = code ? -1 : ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    bool send = sink >= 0;
+    std::vector<char> buffer;
+    for (off_t at = 0; !code && at < st.st_size;) {
+        const size_t want = static_cast<size_t>(std::min<off_t>(st.st_size - at, off_t(request)));
+        ssize_t n;
+        if (send) {
+            n = ::sendfile(sink, fd, &at, want);
+            if (n < 0 && (errno == EINVAL || errno == ENOSYS)) {
+                send = false;
+                continue;
+            }
+        } else {
+            buffer.resize(std::min<size_t>(request, 256 * 1024));
+            n = ::pread(fd, buffer.data(), std::min(want, buffer.size()), at);
+            if (n > 0) at += n;
+        }
+        // A file that ends before its size would end a mapping early too: a page past that end
+        // is as unreadable as a refused one.
+        if (n == 0)
+            code = EIO;
+        else if (n < 0 && errno != EINTR)
             code = errno;
     }
+    if (sink >= 0) ::close(sink);
     if (fd >= 0) ::close(fd);
     if (!code) return true;
     Forget();

@@ -61,8 +61,9 @@ private:
     bool Open(int flags);
     bool OpenWhole();
     bool PagesAreWhole();
-    // Whether every byte of the file can be read; when not, the failure is noted as the reason.
-    bool ReadsThrough();
+    // Whether every byte of the file can be read, with plain reads of `request` bytes; when not,
+    // the failure is noted as the reason.
+    bool ReadsThrough(size_t request);
     bool Exec(const QString& statement, const QVariantList& params);
 
     struct Closer {

@@ -11,12 +11,25 @@
 //                                    such a file is never mapped, so that every page is read
 //   KESTRINE_FAULT_EACH_OPENING=1    the reads are counted anew for each opening of the file, so
 //                                    that every opening meets its N-th read failing
+//   KESTRINE_FAULT_SHORT_READ=1      the N-th read comes back with half the bytes asked instead,
+//                                    and from then on the file ends there for every read, as a
+//                                    share may take a short answer for the file's end
+//   KESTRINE_FAULT_BAD_PAGE=P        the P-th 4096-byte page (from 0) of "DataFile" cannot be read:
+//                                    a read of it fails with EIO (one that starts before it stops
+//                                    short of it), and a mapping of the file is a copy that ends
+//                                    before it, so that touching the page is a SIGBUS, as a disk's
+//                                    refusal through a mapping is
+//   KESTRINE_FAULT_NO_SENDFILE=1     sendfile fails with EINVAL, as on a file system without it
+//   KESTRINE_FAULT_UNREADABLE=NAME   every read of a file named NAME fails with EIO
+//   KESTRINE_FAULT_KEEP_PENDING=1    a rename of a pending picture ("<row>.<tag>") fails with EBUSY,
+//                                    as in a folder where another program holds the file open
 //   KESTRINE_FAULT_LOCK_TAKEN=1      at the first flock of a file named ".lock", plays a start
 //                                    elsewhere that judged the file unheld just before: replaces
 //                                    it with a file of its own, held until this process ends
 //   KESTRINE_FAULT_LOCK_TAKEN=same   the same, but that start holds this very file, opened anew
 // Every other call goes straight through to the C library.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -28,6 +41,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
@@ -49,6 +63,13 @@ constexpr int kDescriptors = 4096;
 long gReadsOn[kDescriptors] = {}; // for each descriptor, since it was opened
 bool gTakeLock = false;
 bool gTakeSameLock = false;
+bool gShortRead = false;
+off_t gEndsAt = -1; // where a short read made the data file end
+long gBadPage = -1;
+constexpr off_t kPage = 4096;
+bool gNoSendfile = false;
+const char* gUnreadable = nullptr;
+bool gKeepPending = false;
 
 template <class F> F Next(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
@@ -67,6 +88,11 @@ __attribute__((constructor)) void ReadSettings() {
         gTakeLock = *v == '1' || gTakeSameLock;
     }
     if (const char* v = std::getenv("KESTRINE_FAULT_EACH_OPENING")) gEachOpening = *v == '1';
+    if (const char* v = std::getenv("KESTRINE_FAULT_SHORT_READ")) gShortRead = *v == '1';
+    if (const char* v = std::getenv("KESTRINE_FAULT_BAD_PAGE")) gBadPage = std::atol(v);
+    if (const char* v = std::getenv("KESTRINE_FAULT_NO_SENDFILE")) gNoSendfile = *v == '1';
+    if (const char* v = std::getenv("KESTRINE_FAULT_UNREADABLE"); v && *v) gUnreadable = v;
+    if (const char* v = std::getenv("KESTRINE_FAULT_KEEP_PENDING")) gKeepPending = *v == '1';
 }
 
 // Counts one file-changing call (and logs it) and kills the process when its turn came; true
@@ -113,17 +139,43 @@ bool Names(int fd, const char* name) {
     return slash && std::strcmp(slash + 1, name) == 0;
 }
 
-// True when this read is the one to fail.
-bool FailingRead(int fd) {
-    if (!gArmed || gFailReadAt <= 0 || !Names(fd, "DataFile")) return false;
-    long& reads = gEachOpening && fd < kDescriptors ? gReadsOn[fd] : gReads;
-    const bool fail = ++reads == gFailReadAt;
-    if (gLog >= 0) {
-        const char* line = fail ? "failed read\n" : "read\n";
-        Next<ssize_t (*)(int, const void*, size_t)>("write")(gLog, line, std::strlen(line));
+// What becomes of a read of `size` bytes at `offset` (-1: at the current position).
+struct ReadTurn {
+    bool fail = false; // fails with EIO
+    size_t size = 0;   // else reads at most this much
+};
+
+ReadTurn TurnOf(int fd, size_t size, off_t offset) {
+    ReadTurn turn{false, size};
+    if (!gArmed || (gFailReadAt <= 0 && gBadPage < 0 && !gUnreadable)) return turn;
+    if (gUnreadable && Names(fd, gUnreadable)) {
+        turn.fail = true;
+    } else if (Names(fd, "DataFile")) {
+        if (offset < 0) offset = ::lseek(fd, 0, SEEK_CUR);
+        if (gEndsAt >= 0) turn.size = size_t(std::clamp<off_t>(gEndsAt - offset, 0, off_t(size)));
+        if (gBadPage >= 0) {
+            const off_t bad = gBadPage * kPage;
+            if (offset >= bad && offset < bad + kPage)
+                turn.fail = true;
+            else if (offset < bad && offset + off_t(size) > bad)
+                turn.size = size_t(bad - offset);
+        }
+        if (gFailReadAt > 0) {
+            long& reads = gEachOpening && fd < kDescriptors ? gReadsOn[fd] : gReads;
+            const bool turnCame = ++reads == gFailReadAt;
+            if (turnCame && gShortRead) {
+                turn.size = std::min(turn.size, std::max<size_t>(size / 2, 1));
+                gEndsAt = offset + off_t(turn.size);
+            } else if (turnCame)
+                turn.fail = true;
+            if (gLog >= 0) {
+                const char* line = turnCame ? (gShortRead ? "short read\n" : "failed read\n") : "read\n";
+                Next<ssize_t (*)(int, const void*, size_t)>("write")(gLog, line, std::strlen(line));
+            }
+        }
     }
-    if (fail) errno = EIO;
-    return fail;
+    if (turn.fail) errno = EIO;
+    return turn;
 }
 
 // How much of a write of `size` bytes to `fd` may go through; -1 with ENOSPC when none.
@@ -144,13 +196,54 @@ ssize_t Counted(ssize_t written) {
     return written;
 }
 
-// A mapping of the data file, refused while its reads may fail.
-void* Map(const char* name, void* at, size_t size, int protection, int flags, int fd, off_t offset) {
-    if (gFailReadAt > 0 && fd >= 0 && Names(fd, "DataFile")) {
-        errno = ENOMEM;
-        return MAP_FAILED;
+// A copy of the data file's bytes before its bad page, to be mapped in the file's place.
+int ReadablePart(int fd) {
+    const int copy = ::memfd_create("DataFile-readable", MFD_CLOEXEC);
+    if (copy < 0) return -1;
+    char page[kPage];
+    for (off_t at = 0; at < gBadPage * kPage; at += kPage) {
+        const ssize_t n = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread")(fd, page, sizeof page, at);
+        if (n <= 0) break;
+        Next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite")(copy, page, size_t(n), at);
     }
-    return Next<void* (*)(void*, size_t, int, int, int, off_t)>(name)(at, size, protection, flags, fd, offset);
+    return copy;
+}
+
+// A mapping of the data file: refused while its reads may fail one by one, and ending before
+// its bad page.
+void* Map(const char* name, void* at, size_t size, int protection, int flags, int fd, off_t offset) {
+    auto map = Next<void* (*)(void*, size_t, int, int, int, off_t)>(name);
+    if ((gFailReadAt > 0 || gBadPage >= 0) && fd >= 0 && Names(fd, "DataFile")) {
+        const int copy = gFailReadAt > 0 ? -1 : ReadablePart(fd);
+        if (copy < 0) {
+            errno = ENOMEM;
+            return MAP_FAILED;
+        }
+        void* mapped = map(at, size, protection, flags, copy, offset);
+        Next<int (*)(int)>("close")(copy);
+        return mapped;
+    }
+    return map(at, size, protection, flags, fd, offset);
+}
+
+// Whether `path` names a pending picture, "<row>.<tag of six letters or digits>".
+bool IsPending(const char* path) {
+    const char* name = std::strrchr(path, '/');
+    name = name ? name + 1 : path;
+    const char* dot = std::strchr(name, '.');
+    if (!dot || dot == name || std::strlen(dot + 1) != 6) return false;
+    for (const char* c = name; c < dot; ++c)
+        if (*c < '0' || *c > '9') return false;
+    for (const char* c = dot + 1; *c; ++c)
+        if (!std::isalnum(static_cast<unsigned char>(*c))) return false;
+    return true;
+}
+
+// True when a rename of `from` is to be refused.
+bool KeptInPlace(const char* from) {
+    if (!gKeepPending || !IsPending(from)) return false;
+    errno = EBUSY;
+    return true;
 }
 
 } // namespace
@@ -168,17 +261,17 @@ long kestrine_fault_calls() {
 }
 
 int rename(const char* from, const char* to) {
-    if (Changing("rename", from, to)) return -1;
+    if (Changing("rename", from, to) || KeptInPlace(from)) return -1;
     return Next<int (*)(const char*, const char*)>("rename")(from, to);
 }
 
 int renameat(int fromDir, const char* from, int toDir, const char* to) {
-    if (Changing("renameat", from, to)) return -1;
+    if (Changing("renameat", from, to) || KeptInPlace(from)) return -1;
     return Next<int (*)(int, const char*, int, const char*)>("renameat")(fromDir, from, toDir, to);
 }
 
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
-    if (Changing("renameat2", from, to)) return -1;
+    if (Changing("renameat2", from, to) || KeptInPlace(from)) return -1;
     return Next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(fromDir, from, toDir, to,
                                                                                   flags);
 }
@@ -234,13 +327,41 @@ int mkdirat(int dir, const char* path, mode_t mode) {
 }
 
 ssize_t pread(int fd, void* data, size_t size, off_t offset) {
-    if (FailingRead(fd)) return -1;
-    return Next<ssize_t (*)(int, void*, size_t, off_t)>("pread")(fd, data, size, offset);
+    const ReadTurn turn = TurnOf(fd, size, offset);
+    if (turn.fail) return -1;
+    return Next<ssize_t (*)(int, void*, size_t, off_t)>("pread")(fd, data, turn.size, offset);
 }
 
 ssize_t pread64(int fd, void* data, size_t size, off_t offset) {
-    if (FailingRead(fd)) return -1;
-    return Next<ssize_t (*)(int, void*, size_t, off_t)>("pread64")(fd, data, size, offset);
+    const ReadTurn turn = TurnOf(fd, size, offset);
+    if (turn.fail) return -1;
+    return Next<ssize_t (*)(int, void*, size_t, off_t)>("pread64")(fd, data, turn.size, offset);
+}
+
+ssize_t read(int fd, void* data, size_t size) {
+    const ReadTurn turn = TurnOf(fd, size, -1);
+    if (turn.fail) return -1;
+    return Next<ssize_t (*)(int, void*, size_t)>("read")(fd, data, turn.size);
+}
+
+ssize_t sendfile(int out, int in, off_t* offset, size_t count) {
+    if (gNoSendfile) {
+        errno = EINVAL;
+        return -1;
+    }
+    const ReadTurn turn = TurnOf(in, count, offset ? *offset : -1);
+    if (turn.fail) return -1;
+    return Next<ssize_t (*)(int, int, off_t*, size_t)>("sendfile")(out, in, offset, turn.size);
+}
+
+ssize_t sendfile64(int out, int in, off_t* offset, size_t count) {
+    if (gNoSendfile) {
+        errno = EINVAL;
+        return -1;
+    }
+    const ReadTurn turn = TurnOf(in, count, offset ? *offset : -1);
+    if (turn.fail) return -1;
+    return Next<ssize_t (*)(int, int, off_t*, size_t)>("sendfile64")(out, in, offset, turn.size);
 }
 
 void* mmap(void* at, size_t size, int protection, int flags, int fd, off_t offset) {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <tuple>
 #include <sys/wait.h>
 
 // Each write of the application is run in a child process whose files may grow no larger than
@@ -357,12 +358,19 @@ TEST_F(FullDiskTest, AFullDiskWhenThePreferencesAreSavedKeepsTheFileAndSaysSo) {
 // told as damage, whose advice is to delete the file: the start refuses the library as one that
 // cannot be opened, or opens it whole. A damaged file is still called corrupt when a read failed
 // as well.
+// A home whose library holds two photos.
+Home SampleHome(const QTemporaryDir& dir) {
+    const Home home{dir.filePath(QStringLiteral("base"))};
+    for (const char* sub : {"/data/Kestrine", "/config", "/runtime"}) QDir().mkpath(home.root + QLatin1String(sub));
+    EXPECT_TRUE(DataFileFaults::MakeSample(home.Data() + QStringLiteral("/DataFile"), 2));
+    return home;
+}
+
 TEST(FailedReadTest, AReadThatFailsAtAnyPointOfAStartDeletesNoEarlierPictureThenOrLater) {
     QTemporaryDir dir;
-    const Home base{dir.filePath(QStringLiteral("base"))};
-    for (const char* sub : {"/data/Kestrine", "/config", "/runtime"}) QDir().mkpath(base.root + QLatin1String(sub));
+    const Home base = SampleHome(dir);
     const QString dataFile = base.Data() + QStringLiteral("/DataFile");
-    ASSERT_TRUE(DataFileFaults::MakeSample(dataFile, 2));
+    ASSERT_FALSE(HasFailure());
     ASSERT_EQ(DataFileFaults::Run(dataFile, QStringLiteral("PRAGMA user_version = 1")), 0);
     // A pending picture its row disowns, and one a delete set aside for a row that is gone.
     const QStringList kept{QStringLiteral("2.ABCDEF"), QStringLiteral("8.deleted")};
@@ -371,10 +379,12 @@ TEST(FailedReadTest, AReadThatFailsAtAnyPointOfAStartDeletesNoEarlierPictureThen
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("an earlier photo");
     }
-    auto failingRead = [](long n, const QString& log, bool eachOpening = false) -> ChildProcess::Environment {
+    auto failingRead = [](long n, const QString& log, bool eachOpening = false,
+                          bool shortRead = false) -> ChildProcess::Environment {
         return {{"LD_PRELOAD", FAULT_SHIM},
                 {"KESTRINE_FAULT_FAIL_READ_AT", std::to_string(n)},
                 {"KESTRINE_FAULT_EACH_OPENING", eachOpening ? "1" : "0"},
+                {"KESTRINE_FAULT_SHORT_READ", shortRead ? "1" : "0"},
                 {"KESTRINE_FAULT_LOG", log.toStdString()}};
     };
     auto toldCorrupt = [](const Outcome& o) {
@@ -387,20 +397,26 @@ TEST(FailedReadTest, AReadThatFailsAtAnyPointOfAStartDeletesNoEarlierPictureThen
     const long reads = QString::fromLatin1(StoredData::ReadFile(log)).count(QStringLiteral("read\n"));
 
     int opened = 0;
-    for (const bool eachOpening : {false, true}) {
+    // Each read failed once, then failed at each opening, then cut short, the file taken to end
+    // there from then on, as a share may.
+    for (const int mode : {0, 1, 2}) {
+        const bool eachOpening = mode == 1, shortRead = mode == 2;
         std::vector<std::pair<long, Home>> cases;
         for (long n = 1; n <= reads; ++n)
-            cases.emplace_back(n, CopyOf(base, base.root + QStringLiteral("-%1-%2").arg(eachOpening).arg(n)));
+            cases.emplace_back(n, CopyOf(base, base.root + QStringLiteral("-%1-%2").arg(mode).arg(n)));
         EightAtATime(
             cases.size(),
             [&](size_t i) {
                 const Home& home = cases[i].second;
-                return Start(home, "open", "-", {}, failingRead(cases[i].first, home.root + "/log", eachOpening));
+                return Start(home, "open", "-", {},
+                             failingRead(cases[i].first, home.root + "/log", eachOpening, shortRead));
             },
             [&](size_t i, const Outcome& faulted) {
                 const Home& home = cases[i].second;
                 SCOPED_TRACE("read " + std::to_string(cases[i].first) + " of " + std::to_string(reads) +
-                             (eachOpening ? " of each opening failed" : " failed once"));
+                             (shortRead     ? " came back short"
+                              : eachOpening ? " of each opening failed"
+                                            : " failed once"));
                 ASSERT_TRUE(faulted.done) << faulted.output;
                 if (faulted.output.find("quit ") != std::string::npos) {
                     EXPECT_TRUE(Told(faulted, QStringLiteral(" cannot be opened: "))) << faulted.output;
@@ -431,11 +447,50 @@ TEST(FailedReadTest, AReadThatFailsAtAnyPointOfAStartDeletesNoEarlierPictureThen
                            qint64(DataFileFaults::RootPage(damagedFile, QStringLiteral("passportdata")) - 1) * pageSize,
                            pageSize, 7);
     const QByteArray garbled = DataFileFaults::Bytes(damagedFile);
-    for (const long n : {3L, 1L << 40}) {
+    for (const long n : {4L, 1L << 40}) {
         const Outcome o = RunOnce(damaged, "open", "-", {}, failingRead(n, damaged.root + "/log"));
         EXPECT_TRUE(toldCorrupt(o)) << o.output;
         EXPECT_EQ(DataFileFaults::Bytes(damagedFile), garbled);
     }
+}
+
+
+// A page of the data file that the disk gives neither to a read nor through a mapping (a bad
+// sector, a share that drops the request), near the start, in the middle and last: the start
+// tells the read failure instead of dying of it, whether the file system can send files or not,
+// and changes nothing; the start after it, the page readable again, lists every photo.
+TEST(FailedReadTest, APageThatCannotBeReadIsToldAtTheStartAndTheNextStartListsEveryPhoto) {
+    QTemporaryDir dir;
+    const Home base = SampleHome(dir);
+    ASSERT_FALSE(HasFailure());
+    const QString dataFile = QStringLiteral("/data/Kestrine/DataFile");
+    const long pages = long(QFileInfo(base.root + dataFile).size() / 4096);
+    ASSERT_GE(pages, 6);
+    std::vector<std::tuple<long, bool, Home>> cases;
+    for (const long page : {1L, pages / 2, pages - 1})
+        for (const bool sendfile : {true, false})
+            cases.emplace_back(page, sendfile,
+                               CopyOf(base, base.root + QStringLiteral("-%1-%2").arg(page).arg(sendfile)));
+    const QByteArray before = DataFileFaults::Bytes(base.root + dataFile);
+    EightAtATime(
+        cases.size(),
+        [&](size_t i) {
+            const auto& [page, sendfile, home] = cases[i];
+            return Start(home, "open", "-", {},
+                         {{"LD_PRELOAD", FAULT_SHIM},
+                          {"KESTRINE_FAULT_BAD_PAGE", std::to_string(page)},
+                          {"KESTRINE_FAULT_NO_SENDFILE", sendfile ? "0" : "1"}});
+        },
+        [&](size_t i, const Outcome& faulted) {
+            const auto& [page, sendfile, home] = cases[i];
+            SCOPED_TRACE("page " + std::to_string(page) + " of " + std::to_string(pages) +
+                         (sendfile ? "" : ", without sendfile"));
+            ASSERT_TRUE(WIFEXITED(faulted.status) && faulted.done) << "status " << faulted.status << faulted.output;
+            EXPECT_TRUE(Told(faulted, QStringLiteral(" cannot be opened: Input/output error."))) << faulted.output;
+            EXPECT_EQ(DataFileFaults::Bytes(home.root + dataFile), before);
+            const Outcome next = RunOnce(home, "open", "-");
+            EXPECT_TRUE(next.done && next.messages.isEmpty() && next.listed == 2) << next.output;
+        });
 }
 
 } // namespace
