@@ -92,7 +92,10 @@ QString PassportPhotoInfo::RowIDText(int rowID) {
 
 QImage PassportPhotoInfo::mPicOriginal() const {
     if (mmPicOriginal.isNull() && mRowID != 0) {
-        const QString path = DataStore::Current().Child(RowIDText(mRowID));
+        // Until its rename into place, a saved picture is still under the name its row gives.
+        const DataStore& store = DataStore::Current();
+        QString path = store.Child(RowIDText(mRowID));
+        if (store.db) path = PhotoFiles::OwnFile(*store.db, store.AppFolder, mRowID);
         if (QFileInfo::exists(path)) mmPicOriginal = Pictures::OpenAsPicture(path);
     }
     return mmPicOriginal;

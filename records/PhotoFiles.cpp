@@ -118,6 +118,18 @@ QString TagOf(const QString& stored) {
     return IsTag(tag) ? tag.toString() : QString();
 }
 
+QString OwnFile(SqlFileDatabase& db, const QString& folder, int rowID) {
+    if (auto rs = db.SQLSelect(QStringLiteral("select restoreinfo from passportdata where rowid = ?"), {rowID});
+        rs && !rs->Eof()) {
+        const QString tag = TagOf(rs->Field(QStringLiteral("restoreinfo")).StringValue());
+        if (!tag.isEmpty()) {
+            const QString pending = QDir(folder).filePath(PendingName(rowID, tag));
+            if (Exists(pending)) return pending;
+        }
+    }
+    return QDir(folder).filePath(QString::number(rowID));
+}
+
 bool Replace(const QString& from, const QString& to) {
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) return false;
     FolderItemExtensions::SyncFolder(QFileInfo(to).path());

@@ -32,6 +32,10 @@ QString Untagged(const QString& stored);
 // The tag a stored restore info carries, or empty.
 QString TagOf(const QString& stored);
 
+// The file holding row `rowID`'s picture: the pending file the committed row's tag names while it
+// is there (a save whose rename into place was refused, or not yet made), else "<row id>".
+QString OwnFile(SqlFileDatabase& db, const QString& folder, int rowID);
+
 // Renames `from` over `to` and makes the change durable; false with errno set when refused.
 bool Replace(const QString& from, const QString& to);
 // Moves `name` of the data folder into its "Recovered" folder, under a name not yet taken there.

@@ -2,9 +2,12 @@
 // a disk that fills up), and prints what the user was told:
 //   "message <text>"   each message box, line breaks as "\n"
 //   "done"             the operation returned
+//   "showed <w>x<h>"   the size of the picture the editor showed when it opened
 // Usage: FullDiskHarness <operation> <limit in bytes | "-" for none> [argument]
 //   add <picture>   a new photo from <picture>, named "Fresh", through the editor
 //   edit [row]      the listed photo at <row> (default 0) renamed to "Renamed", through the editor
+//   repicture <picture>  the listed photo at row 0 given <picture> through the editor, then opened
+//                   again and renamed to "Again"
 //   export <file>   the first listed photo saved as a JPEG sheet to <file>
 //   prefs           the option "DrawCropMarks" turned over, then the application closed
 //   print <file>    the first listed photo printed to the PDF <file>
@@ -24,6 +27,7 @@
 #include "Prefs.h"
 #include "PrinterSetupString.h"
 #include "RunningCopy.h"
+#include "ScalingPictureCanvas.h"
 #include "ScriptedDesktop.h"
 #include "winMain.h"
 
@@ -55,6 +59,12 @@ void SetName(QDialog& d, const QString& name) {
     if (auto* field = d.findChild<QLineEdit*>(QStringLiteral("efPhotoName"))) field->setText(name);
 }
 
+void SayShown(QDialog& d) {
+    if (auto* canvas = d.findChild<ScalingPictureCanvas*>(QStringLiteral("ScaleCanvas")))
+        Say("showed " + QByteArray::number(canvas->getPic().width()) + 'x' +
+            QByteArray::number(canvas->getPic().height()));
+}
+
 // Says "front" whenever the window it watches stops being minimised.
 struct FrontWatch : QObject {
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -70,7 +80,7 @@ struct FrontWatch : QObject {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc < 3) {
-        std::fprintf(stderr, "usage: FullDiskHarness add|edit|export|prefs|print|open|hold limit [argument]\n");
+        std::fprintf(stderr, "usage: FullDiskHarness add|edit|repicture|export|prefs|print|open|hold limit [argument]\n");
         return 64;
     }
     const std::string op = argv[1];
@@ -129,12 +139,33 @@ int main(int argc, char** argv) {
     } else if (op == "edit") {
         win->SetListIndex(argument.toInt());
         desktop.modalScripts.push_back([](QDialog& d) {
+            SayShown(d);
             SetName(d, QStringLiteral("Renamed"));
             Click(d, "butOK");
             return d.result();
         });
         limitWrites();
         Guard([win] { win->EditPicture(); });
+    } else if (op == "repicture") {
+        win->SetListIndex(0);
+        desktop.openAnswers.push_back(argument);
+        desktop.modalScripts.push_back([](QDialog& d) {
+            SayShown(d);
+            Click(d, "butSelectPhoto");
+            Click(d, "butOK");
+            return d.result();
+        });
+        desktop.modalScripts.push_back([](QDialog& d) {
+            SayShown(d);
+            SetName(d, QStringLiteral("Again"));
+            Click(d, "butOK");
+            return d.result();
+        });
+        limitWrites();
+        Guard([win] {
+            win->EditPicture();
+            win->EditPicture();
+        });
     } else if (op == "export") {
         win->SetListIndex(0);
         desktop.saveAnswers.push_back(argument);

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +47,7 @@ struct Outcome {
     QStringList messages;
     bool done = false;
     int listed = -1; // photos in the list of a start that opened the library
+    QStringList shown; // sizes of the pictures the editor showed, "<w>x<h>"
     std::string output;
 };
 
@@ -66,6 +68,7 @@ Outcome Finish(ChildProcess& child) {
         if (line.rfind("message ", 0) == 0) o.messages << QString::fromStdString(line.substr(8));
         if (line == "done") o.done = true;
         if (line.rfind("listed ", 0) == 0) o.listed = std::stoi(line.substr(7));
+        if (line.rfind("showed ", 0) == 0) o.shown << QString::fromStdString(line.substr(7));
     }
     return o;
 }
@@ -349,6 +352,45 @@ TEST_F(FullDiskTest, AFullDiskWhenThePreferencesAreSavedKeepsTheFileAndSaysSo) {
                           StoredData::ReadFile(home.PrefsFile()).contains("DrawCropMarks=boolean=False"));
                   }
               });
+}
+
+// A folder that refuses to rename a saved picture into place (another program holds it open, a
+// share that says no): the picture stays under the name its row gives, and it is the photo's
+// picture for whatever reads it, opened again in the same session or at a start that is refused
+// too, and for the saves made then; the first start that may rename it puts it in place.
+using RefusedRenameTest = FullDiskTest;
+
+TEST_F(RefusedRenameTest, ANewPictureWhoseRenameWasRefusedStaysThePhotosPictureThroughLaterSaves) {
+    const QString picture = dir->filePath(QStringLiteral("new.jpg"));
+    ASSERT_TRUE(QImageWriter(picture, "jpeg").write(PictureCompare::Gradient(500, 700)));
+    const QString newSize = QStringLiteral("500x700");
+    const Home home = Copies("refused", 1)[0];
+    const ChildProcess::Environment refused{{"LD_PRELOAD", FAULT_SHIM}, {"KESTRINE_FAULT_KEEP_PENDING", "1"}};
+    auto pending = [&home] {
+        return QDir(home.Data()).entryList({QStringLiteral("*.*")}, QDir::Files).filter(QStringLiteral("."));
+    };
+
+    const Outcome saved = RunOnce(home, "repicture", "-", picture, refused);
+    ASSERT_TRUE(saved.done && saved.messages.isEmpty()) << saved.output;
+    ASSERT_EQ(saved.shown.size(), 2) << saved.output;
+    EXPECT_NE(saved.shown[0], newSize);
+    EXPECT_EQ(saved.shown[1], newSize) << "opened again in the same session";
+    ASSERT_FALSE(pending().filter(QRegularExpression(QStringLiteral("^[12]\\.[A-Za-z0-9]{6}$"))).isEmpty())
+        << "the rename was not refused";
+
+    const Outcome again = RunOnce(home, "edit", "-", {}, refused);
+    ASSERT_TRUE(again.done && again.messages.isEmpty()) << again.output;
+    EXPECT_EQ(again.shown, QStringList{newSize}) << "opened at a start refused the rename too";
+
+    const Outcome free = RunOnce(home, "open", "-");
+    ASSERT_TRUE(free.done && free.messages.isEmpty() && free.listed == 2) << free.output;
+    EXPECT_EQ(pending().filter(QRegularExpression(QStringLiteral("^[12]\\."))), QStringList());
+    QStringList sizes;
+    for (const char* file : {"/1", "/2"}) {
+        const QImage stored(home.Data() + QLatin1String(file));
+        sizes << QStringLiteral("%1x%2").arg(stored.width()).arg(stored.height());
+    }
+    EXPECT_EQ(sizes.count(newSize), 1) << sizes.join(' ').toStdString();
 }
 
 // A library marked for the earlier pictures it could not move aside (its Recovered folder is a
