@@ -46,6 +46,8 @@ const QString kDamagedWarning = QStringLiteral(
     "undamaged copy.");
 const QString kSourceMissing = QStringLiteral(
     "The original picture of this photo is missing or damaged; select a photo file to make it again.");
+// A refusal to read may pass (a network folder, a failing disk): no advice to replace a good original.
+const QString kSourceUnreadable = QStringLiteral("The original picture of this photo cannot be read: %1.");
 const QString kDamagedRefused = QStringLiteral("This picture is damaged and cannot be opened.");
 
 QString TooLargeMessage(QSize size) {
@@ -389,7 +391,10 @@ bool EditWindow::AddOrEditPhoto(PassportPhotoInfo* info) {
     if (info->mPicOriginal().isNull()) {
         SetSelectPictureButtonAsDefault();
         // A stored photo without its picture could only be made again from a file.
-        if (info->mRowID != 0) Desktop::Current().MsgBox(kSourceMissing);
+        if (info->mRowID != 0) {
+            const QString failure = info->OriginalReadFailure();
+            Desktop::Current().MsgBox(failure.isEmpty() ? kSourceMissing : kSourceUnreadable.arg(failure));
+        }
     } else {
         EnableCanvas->setEnabled(true);
     }

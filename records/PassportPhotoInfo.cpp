@@ -19,6 +19,7 @@
 #include <exception>
 #include <future>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -96,13 +97,20 @@ QImage PassportPhotoInfo::mPicOriginal() const {
         const DataStore& store = DataStore::Current();
         QString path = store.Child(RowIDText(mRowID));
         if (store.db) path = PhotoFiles::OwnFile(*store.db, store.AppFolder, mRowID);
-        if (QFileInfo::exists(path)) mmPicOriginal = Pictures::OpenAsPicture(path);
+        Pictures::OpenedPicture opened = Pictures::OpenPicture(path);
+        mmOriginalReadFailure = opened.readFailure;
+        // Part of a picture whose reads failed would be saved over the whole one.
+        if (mmOriginalReadFailure.isEmpty()) mmPicOriginal = std::move(opened.picture);
     }
     return mmPicOriginal;
 }
 
 void PassportPhotoInfo::mPicOriginal(const QImage& pic) {
     mmPicOriginal = pic;
+}
+
+QString PassportPhotoInfo::OriginalReadFailure() const {
+    return mmOriginalReadFailure;
 }
 
 QImage PassportPhotoInfo::mPicPassPort() const {

@@ -31,9 +31,12 @@ public:
     QString mFormat;
 
     // The source picture; loaded from the data folder on first use (nil when the file is
-    // missing or holds no picture).
+    // missing, cannot be read, or holds no picture).
     QImage mPicOriginal() const;
     void mPicOriginal(const QImage& pic);
+    // The system's words when the last load of the source picture found its file but could not
+    // open or read it (a failing disk, a network folder); empty otherwise.
+    QString OriginalReadFailure() const;
     // The finished passport picture with its mask; loaded from the database on first use.
     QImage mPicPassPort() const;
     void mPicPassPort(const QImage& pic);
@@ -53,5 +56,6 @@ public:
 
 private:
     mutable QImage mmPicOriginal;
+    mutable QString mmOriginalReadFailure;
     mutable QImage mmPicPassPort;
 };

@@ -7,8 +7,11 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QSaveFile>
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace Pictures {
 
@@ -48,44 +51,99 @@ private:
     static inline int sCount = 0;
 };
 
+// A picture file that keeps the first failure of a read: the file's error is cleared by the next
+// read or seek, and the decoders take a failed read for the end of the data.
+class WatchedFile : public QFile {
+public:
+    using QFile::QFile;
+    QString ReadFailure() const { return mReadFailure; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        const qint64 n = QFile::readData(data, maxSize);
+        if (n < 0 && mReadFailure.isEmpty()) mReadFailure = errorString();
+        return n;
+    }
+
+private:
+    QString mReadFailure;
+};
+
+// Whether `path` names nothing to open (no file, or a folder), so a failed open is no read failure.
+bool NothingToOpen(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) return S_ISDIR(st.st_mode);
+    return errno == ENOENT || errno == ENOTDIR;
+}
+
+// Reads a device forward a window at a time with plain reads: a large file is never held whole,
+// and never mapped, as touching a mapping of a file another program has cut short kills us.
+class ForwardReader {
+public:
+    explicit ForwardReader(QIODevice& device) : mDevice(device) {}
+    ForwardReader(const ForwardReader&) = delete;
+    ForwardReader& operator=(const ForwardReader&) = delete;
+
+    // The byte at `offset`, or -1 past the end or when it cannot be read.
+    int At(qint64 offset) {
+        return Load(offset) ? static_cast<uchar>(mWindow.constData()[offset - mStart]) : -1;
+    }
+    // Where the first 0xFF at or after `offset` lies; -1 when none does.
+    qint64 NextFF(qint64 offset) {
+        for (; Load(offset); offset = mStart + mWindow.size()) {
+            const char* from = mWindow.constData() + (offset - mStart);
+            if (const void* ff = std::memchr(from, 0xFF, size_t(mStart + mWindow.size() - offset)))
+                return offset + (static_cast<const char*>(ff) - from);
+        }
+        return -1;
+    }
+
+private:
+    static constexpr qint64 kWindow = 64 * 1024;
+
+    // Makes `offset` part of the window; false past the end or when the read fails.
+    bool Load(qint64 offset) {
+        if (offset >= mStart && offset < mStart + mWindow.size()) return true;
+        // Checked first: a buffer refuses, with a warning, a seek past its end.
+        if (offset >= mDevice.size()) return false;
+        if (mDevice.pos() != offset && !mDevice.seek(offset)) return false;
+        mWindow.resize(kWindow);
+        const qint64 n = mDevice.read(mWindow.data(), kWindow);
+        mWindow.resize(std::max<qint64>(n, 0));
+        mStart = offset;
+        return n > 0;
+    }
+
+    QIODevice& mDevice;
+    QByteArray mWindow;
+    qint64 mStart = 0;
+};
+
 // True when a JPEG stream runs through its scans to the end-of-image marker. A file cut short
 // decodes without complaint, its missing part grey; what follows the marker (some cameras
-// append data) does not matter.
-bool JpegReachesItsEnd(const uchar* d, qint64 n) {
-    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return false;
+// append data) does not matter. The walk only moves forward.
+bool JpegReachesItsEnd(ForwardReader& in) {
+    if (in.At(0) != 0xFF || in.At(1) != 0xD8) return false;
     qint64 i = 2;
-    while (i < n) {
-        if (d[i] != 0xFF) {
+    for (int c = in.At(i); c >= 0; c = in.At(i)) {
+        if (c != 0xFF) {
             // Coded data of a scan, or stray bytes the decoder skips: on to the next marker.
-            const void* next = std::memchr(d + i, 0xFF, size_t(n - i));
-            if (!next) return false;
-            i = static_cast<const uchar*>(next) - d;
+            i = in.NextFF(i);
+            if (i < 0) return false;
         }
-        while (i < n && d[i] == 0xFF) ++i;
-        if (i >= n) return false;
-        const uchar marker = d[i++];
-        if (marker == 0xD9) return true;
+        while ((c = in.At(i)) == 0xFF) ++i;
+        if (c < 0) return false;
+        ++i;
+        if (c == 0xD9) return true;
         // A stuffed 0xFF, a restart marker, or TEM: no length follows.
-        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
-        if (i + 2 > n) return false;
-        const qint64 length = (qint64(d[i]) << 8) | d[i + 1];
+        if (c == 0x00 || c == 0x01 || (c >= 0xD0 && c <= 0xD7)) continue;
+        const int high = in.At(i), low = in.At(i + 1);
+        if (high < 0 || low < 0) return false;
+        const qint64 length = (qint64(high) << 8) | low;
         if (length < 2) return false;
         i += length;
     }
     return false;
-}
-
-bool JpegFileReachesItsEnd(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    // Mapped, so even a large file is only paged through, never copied.
-    if (const uchar* bytes = file.map(0, file.size())) {
-        const bool complete = JpegReachesItsEnd(bytes, file.size());
-        file.unmap(const_cast<uchar*>(bytes));
-        return complete;
-    }
-    const QByteArray bytes = file.readAll();
-    return JpegReachesItsEnd(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size());
 }
 
 // The decoded picture as the editor works on it: Format_RGB32 in sRGB, transparent areas laid
@@ -114,9 +172,15 @@ QImage PlainPicture(QImage image) {
     return plain;
 }
 
-// Reads the picture `reader` is set on, refusing it from its header when too large. Whether a
-// JPEG reached its end is the caller's to check, as only the caller has the bytes.
+// Asked before reading: once the data is read the reader no longer names its format.
+bool IsJpeg(QImageReader& reader) {
+    const QByteArray format = reader.format();
+    return format == "jpeg" || format == "jpg";
+}
+
+// Reads the picture `reader` is set on, refusing it from its header when too large.
 OpenedPicture Decode(QImageReader& reader) {
+    const bool jpeg = IsJpeg(reader);
     QImageReader::setAllocationLimit(kAllocationLimitMB);
     reader.setAutoTransform(true);
     OpenedPicture result;
@@ -148,13 +212,11 @@ OpenedPicture Decode(QImageReader& reader) {
         return result;
     }
     result.status = warnings.Count() > 0 ? OpenStatus::Damaged : OpenStatus::Ok;
+    if (result.status == OpenStatus::Ok && jpeg) {
+        ForwardReader in(*reader.device());
+        if (!JpegReachesItsEnd(in)) result.status = OpenStatus::Damaged;
+    }
     return result;
-}
-
-// Asked before reading: once the data is read the reader no longer names its format.
-bool IsJpeg(QImageReader& reader) {
-    const QByteArray format = reader.format();
-    return format == "jpeg" || format == "jpg";
 }
 
 } // namespace
@@ -217,11 +279,15 @@ QImage WithoutMask(const QImage& pic) {
 }
 
 OpenedPicture OpenPicture(const QString& path) {
-    QImageReader reader(path);
-    const bool jpeg = IsJpeg(reader);
+    WatchedFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        OpenedPicture result;
+        if (!NothingToOpen(path)) result.readFailure = file.errorString();
+        return result;
+    }
+    QImageReader reader(&file);
     OpenedPicture result = Decode(reader);
-    if (result.status == OpenStatus::Ok && jpeg && !JpegFileReachesItsEnd(path))
-        result.status = OpenStatus::Damaged;
+    result.readFailure = file.ReadFailure();
     return result;
 }
 
@@ -230,12 +296,7 @@ OpenedPicture OpenPictureData(const QByteArray& data) {
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    const bool jpeg = IsJpeg(reader);
-    OpenedPicture result = Decode(reader);
-    if (result.status == OpenStatus::Ok && jpeg &&
-        !JpegReachesItsEnd(reinterpret_cast<const uchar*>(data.constData()), data.size()))
-        result.status = OpenStatus::Damaged;
-    return result;
+    return Decode(reader);
 }
 
 QImage OpenAsPicture(const QString& path) {

@@ -42,6 +42,9 @@ struct OpenedPicture {
     QImage picture;
     // The upright size, when the header gave it (also for TooLarge).
     QSize size;
+    // The system's words when the file is there but opening or reading it failed (a failing
+    // disk, a network folder); empty otherwise. What was decoded then is not the file's picture.
+    QString readFailure;
 };
 
 // Opens a picture file, reporting why when it gives no whole picture.

@@ -144,6 +144,8 @@ TEST_F(BadPicturesTest, TheCorpusHoldsEveryKindOfFile) {
                           "ProgressiveCutInHalf",
                           "FlippedScanBits",
                           "GarbageAfterEnd",
+                          "LongComment",
+                          "LongCommentNoEndMarker",
                           "Progressive",
                           "Arithmetic",
                           "Cmyk",
@@ -185,7 +187,9 @@ TEST_F(BadPicturesTest, TheCorpusHoldsEveryKindOfFile) {
     EXPECT_TRUE(bytes("PngNamedJpg").startsWith("\x89PNG"));
     EXPECT_TRUE(bytes("Gif").startsWith("GIF89a"));
     EXPECT_TRUE(bytes("Bmp").startsWith("BM"));
-    for (const char* cut : {"BaselineCutInHalf", "ProgressiveCutInHalf"})
+    // The marker after the long comment lies either side of 64 KiB.
+    EXPECT_EQ(bytes("LongComment").mid(65535, 2), QByteArray("\xFF\xE0", 2));
+    for (const char* cut : {"BaselineCutInHalf", "ProgressiveCutInHalf", "LongCommentNoEndMarker"})
         EXPECT_FALSE(bytes(cut).contains(QByteArray("\xFF\xD9", 2))) << cut;
 }
 
@@ -212,6 +216,7 @@ TEST_F(BadPicturesTest, OpeningNamesWhatItFoundInEveryFile) {
         for (const Pictures::OpenedPicture& opened :
              {Pictures::OpenPicture(file), Pictures::OpenPictureData(c.bytes)}) {
             EXPECT_EQ(int(opened.status), int(expected(c.expect)));
+            EXPECT_EQ(opened.readFailure, QString()); // every read succeeds, whatever it finds
             if (c.expect != Expect::NotAPicture) {
                 EXPECT_EQ(opened.size, c.size);
             }

@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QImageWriter>
@@ -669,24 +670,36 @@ TEST_F(EditWindowTest, ADamagedRestoreInfoOpensAUsableViewAndSavesARealCropOfThe
 }
 
 TEST_F(EditWindowTest, AStoredPhotoWithoutAReadablePictureSaysSoAndOpensReadyForANewOne) {
-    const QString message = QStringLiteral(
+    const QString missing = QStringLiteral(
         "The original picture of this photo is missing or damaged; select a photo file to make it again.");
     DataStore& store = DataStore::Current();
     const QString folder = store.AppFolder;
     store.AppFolder = dir.path();
-    for (const bool fileExists : {false, true}) {
-        SCOPED_TRACE(fileExists ? "not a picture" : "missing");
+    const QString file = store.Child(QStringLiteral("7"));
+    enum class Source { Missing, NotAPicture, ReadsFail };
+    for (const Source source : {Source::Missing, Source::NotAPicture, Source::ReadsFail}) {
+        SCOPED_TRACE(source == Source::Missing       ? "missing"
+                     : source == Source::NotAPicture ? "not a picture"
+                                                     : "reads fail");
         desk->messages.clear();
         PassportPhotoInfo stored;
         stored.mRowID = 7;
         stored.mName = QStringLiteral("Jane Doe");
         stored.mFormat = QStringLiteral("UK");
-        QFile::remove(store.Child(QStringLiteral("7")));
-        if (fileExists) {
-            QFile f(store.Child(QStringLiteral("7")));
+        QFile::remove(file);
+        if (source == Source::NotAPicture) {
+            QFile f(file);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write("not a picture");
         }
+        // Every read of our own memory at offset 0 fails with EIO, as a failing disk's do.
+        if (source == Source::ReadsFail) {
+            ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), file));
+        }
+        const QString message = source == Source::ReadsFail
+                                    ? QStringLiteral("The original picture of this photo cannot be read: "
+                                                     "Input/output error.")
+                                    : missing;
         EXPECT_TRUE(Edit(&stored, [&](EditWindow& w) {
             EXPECT_EQ(desk->messages, QStringList{message});
             EXPECT_EQ(Get<QLineEdit>(w, "efPhotoName")->text(), QStringLiteral("Jane Doe"));
@@ -699,7 +712,11 @@ TEST_F(EditWindowTest, AStoredPhotoWithoutAReadablePictureSaysSoAndOpensReadyFor
         }));
         EXPECT_EQ(stored.mPicPassPort().size(), QSize(414, 532));
         EXPECT_EQ(stored.mName, QStringLiteral("Jane Doe"));
+        if (source == Source::ReadsFail) {
+            EXPECT_EQ(QFileInfo(file).symLinkTarget(), QStringLiteral("/proc/self/mem"));
+        }
     }
+    QFile::remove(file);
     // A new photo has no picture yet either, and is not told off for it.
     desk->messages.clear();
     PassportPhotoInfo fresh;

@@ -237,6 +237,29 @@ TEST_F(PassportPhotoInfoTest, CopyOfARecordWhoseFileIsMissingHasNoSourcePicture)
     EXPECT_FALSE(copy.mPicPassPort().isNull());
 }
 
+TEST_F(PassportPhotoInfoTest, ASourceFileWhoseReadsFailIsToldWhyAndLeftAsItIs) {
+    PassportPhotoInfo stored;
+    Fill(stored);
+    stored.SaveToDB();
+    const QString file = FileOf(stored.mRowID);
+    const QString kept = file + QStringLiteral(".kept");
+    ASSERT_TRUE(QFile::rename(file, kept));
+    // Every read of our own memory at offset 0 fails with EIO, as a failing disk's do.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), file));
+    PassportPhotoInfo loaded;
+    ASSERT_TRUE(loaded.LoadID(stored.mRowID));
+    EXPECT_TRUE(loaded.mPicOriginal().isNull());
+    EXPECT_EQ(loaded.OriginalReadFailure(), QStringLiteral("Input/output error"));
+    EXPECT_EQ(QFileInfo(file).symLinkTarget(), QStringLiteral("/proc/self/mem"));
+    EXPECT_EQ(StoredName(stored.mRowID), QStringLiteral("Ada Lovelace"));
+
+    // Each load asks again: once the reads pass, the picture is there and the failure gone.
+    ASSERT_TRUE(QFile::remove(file));
+    ASSERT_TRUE(QFile::rename(kept, file));
+    EXPECT_FALSE(loaded.mPicOriginal().isNull());
+    EXPECT_EQ(loaded.OriginalReadFailure(), QString());
+}
+
 TEST_F(PassportPhotoInfoTest, DeleteFromDiskRemovesRowAndFileAndMarksTheDeletion) {
     PassportPhotoInfo keep;
     Fill(keep, QStringLiteral("Keep"));

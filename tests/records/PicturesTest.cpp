@@ -91,9 +91,24 @@ TEST(PicturesTest, UnreadableFilesOpenAsNil) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("hello");
     f.close();
-    EXPECT_TRUE(Pictures::OpenAsPicture(text).isNull());
-    EXPECT_TRUE(Pictures::OpenAsPicture(dir.filePath(QStringLiteral("missing.jpg"))).isNull());
-    EXPECT_TRUE(Pictures::OpenAsPicture(dir.path()).isNull());
+    const QString missing = dir.filePath(QStringLiteral("missing.jpg"));
+    for (const QString& path : {text, missing, dir.path(), dir.filePath(QStringLiteral("text.jpg/x"))}) {
+        SCOPED_TRACE(path.toStdString());
+        const Pictures::OpenedPicture opened = Pictures::OpenPicture(path);
+        EXPECT_TRUE(opened.picture.isNull());
+        // Nothing there to read, or nothing in it: neither is a failed read.
+        EXPECT_EQ(opened.readFailure, QString());
+    }
+    // Every read of our own memory at offset 0 fails with EIO, as a failing disk's do.
+    const QString refusing = dir.filePath(QStringLiteral("refusing.jpg"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), refusing));
+    const Pictures::OpenedPicture opened = Pictures::OpenPicture(refusing);
+    EXPECT_TRUE(opened.picture.isNull());
+    EXPECT_EQ(opened.readFailure, QStringLiteral("Input/output error"));
+    // One that cannot be opened names the system's reason too.
+    const QString loop = dir.filePath(QStringLiteral("loop.jpg"));
+    ASSERT_TRUE(QFile::link(loop, loop));
+    EXPECT_EQ(Pictures::OpenPicture(loop).readFailure, QStringLiteral("Too many levels of symbolic links"));
 }
 
 TEST(PicturesTest, SavedPictureOpensAgainWithItsResolution) {

@@ -88,6 +88,11 @@ QByteArray WithBrokenExif(const QByteArray& jpeg) {
     return WithApp1(jpeg, QByteArray("MM\0\x2a", 4) + BE32(0x00FFFFF0u) + QByteArray(8, '\0'));
 }
 
+// The JPEG with a comment right after its start marker, `length` as its segment header counts it.
+QByteArray WithComment(const QByteArray& jpeg, int length) {
+    return jpeg.left(2) + QByteArray("\xFF\xFE", 2) + BE16(length) + QByteArray(length - 2, 'K') + jpeg.mid(2);
+}
+
 // Flips one bit in every 23rd byte of the middle half of the scan, never making or breaking a
 // 0xFF, so the file keeps its markers but its coded data goes wrong.
 QByteArray WithFlippedScanBits(const QByteArray& jpeg) {
@@ -359,10 +364,15 @@ std::vector<Case> Cases() {
                         patches.size()));
     cases.push_back(Bad("NoEndMarker", "no-end.jpg", baseline.left(baseline.size() - 2), Expect::Damaged,
                         patches.size()));
+    // The marker after the comment lies either side of 64 KiB, and the end marker well past it.
+    const QByteArray commented = WithComment(baseline, 65531);
+    cases.push_back(Bad("LongCommentNoEndMarker", "comment-no-end.jpg", commented.left(commented.size() - 2),
+                        Expect::Damaged, patches.size()));
     cases.push_back(Bad("PngBadChecksum", "bad-checksum.png", WithBadChecksum(Png(patches)),
                         Expect::Unreadable, patches.size()));
 
     cases.push_back(Good("GarbageAfterEnd", "trailing.jpg", baseline + QByteArray(4096, '\x5A'), patches));
+    cases.push_back(Good("LongComment", "comment.jpg", commented, patches));
     cases.push_back(Good("Progressive", "progressive.jpg", progressive, patches));
     cases.push_back(
         Good("Arithmetic", "arithmetic.jpg", DataFile(QStringLiteral("arithmetic.jpg")), Patches(64, 48)));
