@@ -20,7 +20,8 @@
 //                                    before it, so that touching the page is a SIGBUS, as a disk's
 //                                    refusal through a mapping is
 //   KESTRINE_FAULT_NO_SENDFILE=1     sendfile fails with EINVAL, as on a file system without it
-//   KESTRINE_FAULT_UNREADABLE=NAME   every read of a file named NAME fails with EIO
+//   KESTRINE_FAULT_UNREADABLE=NAME[@B]  every read of a file named NAME fails with EIO (from its
+//                                    byte B on: what comes before reads whole)
 //   KESTRINE_FAULT_KEEP_PENDING=1    a rename of a pending picture ("<row>.<tag>") fails with EBUSY,
 //                                    as in a folder where another program holds the file open
 //   KESTRINE_FAULT_LOCK_TAKEN=1      at the first flock of a file named ".lock", plays a start
@@ -68,7 +69,8 @@ off_t gEndsAt = -1; // where a short read made the data file end
 long gBadPage = -1;
 constexpr off_t kPage = 4096;
 bool gNoSendfile = false;
-const char* gUnreadable = nullptr;
+char gUnreadable[256] = "";
+off_t gUnreadableFrom = 0;
 bool gKeepPending = false;
 
 template <class F> F Next(const char* name) {
@@ -91,7 +93,13 @@ __attribute__((constructor)) void ReadSettings() {
     if (const char* v = std::getenv("KESTRINE_FAULT_SHORT_READ")) gShortRead = *v == '1';
     if (const char* v = std::getenv("KESTRINE_FAULT_BAD_PAGE")) gBadPage = std::atol(v);
     if (const char* v = std::getenv("KESTRINE_FAULT_NO_SENDFILE")) gNoSendfile = *v == '1';
-    if (const char* v = std::getenv("KESTRINE_FAULT_UNREADABLE"); v && *v) gUnreadable = v;
+    if (const char* v = std::getenv("KESTRINE_FAULT_UNREADABLE")) {
+        std::snprintf(gUnreadable, sizeof gUnreadable, "%s", v);
+        if (char* at = std::strchr(gUnreadable, '@')) {
+            *at = '\0';
+            gUnreadableFrom = std::atol(at + 1);
+        }
+    }
     if (const char* v = std::getenv("KESTRINE_FAULT_KEEP_PENDING")) gKeepPending = *v == '1';
 }
 
@@ -147,11 +155,14 @@ struct ReadTurn {
 
 ReadTurn TurnOf(int fd, size_t size, off_t offset) {
     ReadTurn turn{false, size};
-    if (!gArmed || (gFailReadAt <= 0 && gBadPage < 0 && !gUnreadable)) return turn;
-    if (gUnreadable && Names(fd, gUnreadable)) {
-        turn.fail = true;
+    if (!gArmed || (gFailReadAt <= 0 && gBadPage < 0 && !*gUnreadable)) return turn;
+    if (offset < 0) offset = ::lseek(fd, 0, SEEK_CUR);
+    if (*gUnreadable && Names(fd, gUnreadable)) {
+        if (offset >= gUnreadableFrom)
+            turn.fail = true;
+        else
+            turn.size = size_t(std::min<off_t>(gUnreadableFrom - offset, off_t(size)));
     } else if (Names(fd, "DataFile")) {
-        if (offset < 0) offset = ::lseek(fd, 0, SEEK_CUR);
         if (gEndsAt >= 0) turn.size = size_t(std::clamp<off_t>(gEndsAt - offset, 0, off_t(size)));
         if (gBadPage >= 0) {
             const off_t bad = gBadPage * kPage;
@@ -224,6 +235,17 @@ void* Map(const char* name, void* at, size_t size, int protection, int flags, in
         return mapped;
     }
     return map(at, size, protection, flags, fd, offset);
+}
+
+// A sendfile from `in`, which is a read of it.
+ssize_t Send(const char* name, int out, int in, off_t* offset, size_t count) {
+    if (gNoSendfile) {
+        errno = EINVAL;
+        return -1;
+    }
+    const ReadTurn turn = TurnOf(in, count, offset ? *offset : -1);
+    if (turn.fail) return -1;
+    return Next<ssize_t (*)(int, int, off_t*, size_t)>(name)(out, in, offset, turn.size);
 }
 
 // Whether `path` names a pending picture, "<row>.<tag of six letters or digits>".
@@ -345,23 +367,11 @@ ssize_t read(int fd, void* data, size_t size) {
 }
 
 ssize_t sendfile(int out, int in, off_t* offset, size_t count) {
-    if (gNoSendfile) {
-        errno = EINVAL;
-        return -1;
-    }
-    const ReadTurn turn = TurnOf(in, count, offset ? *offset : -1);
-    if (turn.fail) return -1;
-    return Next<ssize_t (*)(int, int, off_t*, size_t)>("sendfile")(out, in, offset, turn.size);
+    return Send("sendfile", out, in, offset, count);
 }
 
 ssize_t sendfile64(int out, int in, off_t* offset, size_t count) {
-    if (gNoSendfile) {
-        errno = EINVAL;
-        return -1;
-    }
-    const ReadTurn turn = TurnOf(in, count, offset ? *offset : -1);
-    if (turn.fail) return -1;
-    return Next<ssize_t (*)(int, int, off_t*, size_t)>("sendfile64")(out, in, offset, turn.size);
+    return Send("sendfile64", out, in, offset, count);
 }
 
 void* mmap(void* at, size_t size, int protection, int flags, int fd, off_t offset) {

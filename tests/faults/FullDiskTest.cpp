@@ -354,13 +354,14 @@ TEST_F(FullDiskTest, AFullDiskWhenThePreferencesAreSavedKeepsTheFileAndSaysSo) {
               });
 }
 
-// A folder that refuses to rename a saved picture into place (another program holds it open, a
-// share that says no): the picture stays under the name its row gives, and it is the photo's
-// picture for whatever reads it, opened again in the same session or at a start that is refused
-// too, and for the saves made then; the first start that may rename it puts it in place.
-using RefusedRenameTest = FullDiskTest;
+// A folder that refuses some calls, as a share or a failing disk does.
+using RefusingFolderTest = FullDiskTest;
 
-TEST_F(RefusedRenameTest, ANewPictureWhoseRenameWasRefusedStaysThePhotosPictureThroughLaterSaves) {
+// A refused rename of a saved picture into place (another program holds it open): the picture
+// stays under the name its row gives, and it is the photo's picture for whatever reads it, opened
+// again in the same session or at a start that is refused too, and for the saves made then; the
+// first start that may rename it puts it in place.
+TEST_F(RefusingFolderTest, ANewPictureWhoseRenameWasRefusedStaysThePhotosPictureThroughLaterSaves) {
     const QString picture = dir->filePath(QStringLiteral("new.jpg"));
     ASSERT_TRUE(QImageWriter(picture, "jpeg").write(PictureCompare::Gradient(500, 700)));
     const QString newSize = QStringLiteral("500x700");
@@ -391,6 +392,28 @@ TEST_F(RefusedRenameTest, ANewPictureWhoseRenameWasRefusedStaysThePhotosPictureT
         sizes << QStringLiteral("%1x%2").arg(stored.width()).arg(stored.height());
     }
     EXPECT_EQ(sizes.count(newSize), 1) << sizes.join(' ').toStdString();
+}
+
+// A photo whose picture file is there but whose reads fail, all of them or past the first bytes
+// of a JPEG (which the decoder would take for a picture cut short): opening it tells the system's
+// reason, not that the picture is missing (whose advice is to replace it), and the photo and its
+// file stay as they were, however the editor is left.
+TEST_F(RefusingFolderTest, AnOriginalThatCannotBeReadIsToldWithTheSystemsReasonAndKept) {
+    const std::vector<Home> homes = Copies("unreadable", 2);
+    ASSERT_TRUE(QFile::remove(homes[1].Data() + QStringLiteral("/1")));
+    ASSERT_TRUE(QFile::copy(Portrait(), homes[1].Data() + QStringLiteral("/1")));
+    for (const auto& [home, unreadable] : {std::pair{homes[0], "1"}, std::pair{homes[1], "1@20000"}}) {
+        SCOPED_TRACE(unreadable);
+        const Snapshot before(home.Data());
+        const Outcome o = RunOnce(home, "edit", "-", QStringLiteral("0"),
+                                  {{"LD_PRELOAD", FAULT_SHIM}, {"KESTRINE_FAULT_UNREADABLE", unreadable}});
+        ASSERT_TRUE(o.done) << o.output;
+        EXPECT_EQ(o.messages, QStringList{QStringLiteral(
+                                  "The original picture of this photo cannot be read: Input/output error.")});
+        const Snapshot after(home.Data());
+        EXPECT_TRUE(after.rows == before.rows);
+        EXPECT_TRUE(after.files == before.files);
+    }
 }
 
 // A library marked for the earlier pictures it could not move aside (its Recovered folder is a
