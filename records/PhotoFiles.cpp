@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <cerrno>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,8 +57,14 @@ bool Remove(const QString& path) {
 // What the committed row says of the pending file "<rowID>.<tag>".
 enum class RowSays { Owns, Disowns, Missing, Unknown };
 
+// Row `rowID`'s stored restore info, which ends in its picture's tag: null when the row cannot be
+// read, no record when it is gone.
+std::unique_ptr<RecordSet> StoredRestoreInfo(SqlFileDatabase& db, int rowID) {
+    return db.SQLSelect(QStringLiteral("select restoreinfo from passportdata where rowid = ?"), {rowID});
+}
+
 RowSays Ask(SqlFileDatabase& db, int rowID, const QString& tag) {
-    auto rs = db.SQLSelect(QStringLiteral("select restoreinfo from passportdata where rowid = ?"), {rowID});
+    auto rs = StoredRestoreInfo(db, rowID);
     if (!rs) return RowSays::Unknown;
     if (rs->Eof()) return RowSays::Missing;
     return TagOf(rs->Field(QStringLiteral("restoreinfo")).StringValue()) == tag ? RowSays::Owns : RowSays::Disowns;
@@ -119,8 +126,7 @@ QString TagOf(const QString& stored) {
 }
 
 QString OwnFile(SqlFileDatabase& db, const QString& folder, int rowID) {
-    if (auto rs = db.SQLSelect(QStringLiteral("select restoreinfo from passportdata where rowid = ?"), {rowID});
-        rs && !rs->Eof()) {
+    if (auto rs = StoredRestoreInfo(db, rowID); rs && !rs->Eof()) {
         const QString tag = TagOf(rs->Field(QStringLiteral("restoreinfo")).StringValue());
         if (!tag.isEmpty()) {
             const QString pending = QDir(folder).filePath(PendingName(rowID, tag));
